@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The main job: runs every program on the sample image, printing each report and leaving the
+# output files in the folder given.
+#   main_job.sh TOOLS_DIR SAMPLE_IMAGE OUTPUT_DIR
+set -euo pipefail
+tools=$(cd "$1" && pwd)
+sample=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+out=$3
+rm -rf "$out"
+mkdir -p "$out"
+cd "$out"
+cp "$sample" sample.bin
+
+run() {
+  echo "\$ $*"
+  "$tools/$@"
+  echo
+  echo
+}
+
+# Kozinski: the level layout at 0x200.
+run TAMBRIX sample.bin level.bin 200
+
+echo "Output files are in $(pwd)"
