@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <limits>
 
 std::int32_t parse_offset_argument(std::string_view argument) {
   // "0x" is a prefix only when x is the second character; the first is then not looked at.
@@ -28,7 +27,7 @@ std::optional<InputImage> load_input_image(const char* path) {
   bool loaded = fstat(fileno(file), &status) == 0 && !S_ISDIR(status.st_mode);
   if (loaded && S_ISREG(status.st_mode)) {
     // A regular file: its length, then the whole of it in one read. A short read leaves zeros.
-    if (status.st_size > std::numeric_limits<std::int32_t>::max()) {
+    if (status.st_size >= MAX_INPUT_LENGTH) {
       loaded = false;
     } else {
       image.data.assign(static_cast<std::size_t>(status.st_size), 0);
@@ -41,7 +40,7 @@ std::optional<InputImage> load_input_image(const char* path) {
     std::array<std::uint8_t, 65536> chunk;
     std::size_t got = 0;
     while ((got = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) {
-      if (image.data.size() + got > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+      if (image.data.size() + got >= static_cast<std::size_t>(MAX_INPUT_LENGTH)) {
         loaded = false;
         break;
       }
@@ -122,6 +121,10 @@ bool write_output_file(const char* path,
     if (!file->write(block)) break;
   }
   return file->close();
+}
+
+void print_outside_input(std::int64_t position) {
+  std::printf(OUTSIDE_INPUT_TEXT, static_cast<unsigned>(position));
 }
 
 void print_output_failure(const char* path) { std::printf(OUTPUT_FAILURE_TEXT, path); }

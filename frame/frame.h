@@ -25,7 +25,9 @@ inline constexpr int EXIT_FAILED = -1;
 std::int32_t parse_offset_argument(std::string_view argument);
 
 // Reads a whole file into memory. Fails only when the file can't be opened and read (a missing
-// file, a directory, a file of 2 GiB or more, whose positions would not fit the format's 32 bits).
+// file, a directory, a file of MAX_INPUT_LENGTH bytes or more). Game images are a few megabytes; the
+// limit keeps every position a codec computes, a few bytes past the end included, inside 32 bits.
+inline constexpr std::int32_t MAX_INPUT_LENGTH = 0x40000000;
 std::optional<InputImage> load_input_image(const char* path);
 
 // True when any of the arguments is exactly `option` (case-sensitive, whole argument).
@@ -72,6 +74,12 @@ std::optional<OutputFile> create_output_file(const char* path);
 // Creates `path` and writes the blocks to it in order, one write each; true if the whole file was
 // written and closed.
 bool write_output_file(const char* path, std::initializer_list<std::span<const std::uint8_t>> blocks);
+
+// The text a decoding program prints, after "Error!\n\n", when an archive needs a byte that is not
+// in the input file; it names the first such position.
+inline constexpr const char* OUTSIDE_INPUT_TEXT =
+    "The archive runs outside the file: the byte at 0x%X is not in it.\n\n";
+void print_outside_input(std::int64_t position);
 
 // The line a program prints when an output file could not be created or written, naming it.
 inline constexpr const char* OUTPUT_FAILURE_TEXT = "Could not write the output file %s.\n\n";

@@ -21,9 +21,7 @@ constexpr const char* REPORT_UNCOMPRESSED = "Uncompressed filesize:\t0x%X\t\t%i\
 constexpr const char* REPORT_LOCATION = "Location of archive:\t0x%X - 0x%X\n";
 constexpr const char* REPORT_RATE = "Compression rate:\t%.2f%%\n\n";
 
-// Failures the format itself does not name.
-constexpr const char* OUTSIDE_INPUT_TEXT =
-    "The archive runs outside the file: the byte at 0x%X is not in it.\n\n";
+// A failure the format itself does not name.
 constexpr const char* OUTPUT_FULL_TEXT =
     "The archive decodes to more than 0x100000 bytes; stopped at 0x%X.\n\n";
 
@@ -32,7 +30,10 @@ void print_decode_error(const KozinskiResult& result) {
   switch (result.status) {
     case KozinskiStatus::invalid_short_copy_offset: text = SHORT_COPY_ERROR_TEXT; break;
     case KozinskiStatus::invalid_long_copy_offset: text = LONG_COPY_ERROR_TEXT; break;
-    case KozinskiStatus::outside_input: text = OUTSIDE_INPUT_TEXT; break;
+    case KozinskiStatus::outside_input:
+      std::printf("%s", ERROR_TEXT);
+      print_outside_input(result.error_position);
+      return;
     case KozinskiStatus::output_full: text = OUTPUT_FULL_TEXT; break;
     case KozinskiStatus::finished: return;
   }
