@@ -21,4 +21,8 @@ run() {
 # Kozinski: the level layout at 0x200.
 run TAMBRIX sample.bin level.bin 200
 
+# Nemesis: a ring sprite at 0x1000, and a background in XOR mode at 0x1800 with padding.
+run GORVELT sample.bin ring.bin 1000
+run GORVELT sample.bin background.bin 0x1800 -p
+
 echo "Output files are in $(pwd)"

@@ -3,10 +3,13 @@
 //
 //   0x0000  a cartridge-style header
 //   0x0200  Kozinski: a 64 x 32 level layout of block numbers
+//   0x1000  Nemesis: 16 tiles of a ring sprite
+//   0x1800  Nemesis, XOR mode: 16 tiles of a shaded background
 #include <cstdio>
 #include <vector>
 
 #include "kozinski_stream.h"
+#include "nemesis_archive.h"
 
 namespace {
 
@@ -31,7 +34,41 @@ Bytes level_layout() {
   return layout;
 }
 
+// 16 tiles (a 4 x 4 block of them) of a ring: a few colours on a transparent background.
+Bytes ring_tiles() {
+  Bytes tiles(16 * 32, 0);
+  for (int ty = 0; ty < 4; ++ty) {
+    for (int tx = 0; tx < 4; ++tx) {
+      for (int row = 0; row < 8; ++row) {
+        for (int col = 0; col < 8; ++col) {
+          const int x = tx * 8 + col - 16;
+          const int y = ty * 8 + row - 16;
+          const int d = x * x + y * y;
+          const int colour = d < 100 ? 0 : d < 160 ? 3 : d < 200 ? 5 : d < 240 ? 4 : 0;
+          const std::size_t at = static_cast<std::size_t>((ty * 4 + tx) * 32 + row * 4 + col / 2);
+          tiles[at] |= static_cast<std::uint8_t>(col % 2 == 0 ? colour << 4 : colour);
+        }
+      }
+    }
+  }
+  return tiles;
+}
+
+// 16 tiles of vertical shading bands, where most rows repeat the one above: XOR mode's case.
+Bytes background_tiles() {
+  Bytes tiles(16 * 32, 0);
+  for (std::size_t i = 0; i < tiles.size(); ++i) {
+    const std::size_t tile = i / 32;
+    const std::size_t row = (i % 32) / 4;
+    const std::size_t column = i % 4;
+    const unsigned shade = static_cast<unsigned>(((tile + column) % 6) + (row == 7 ? 8 : 1));
+    tiles[i] = static_cast<std::uint8_t>(shade << 4 | ((shade + 1) & 0x0F));
+  }
+  return tiles;
+}
+
 void place(Bytes& image, std::size_t at, const Bytes& bytes) {
+  if (image.size() < at) image.resize(at, 0xFF);
   if (image.size() < at + bytes.size()) image.resize(at + bytes.size(), 0xFF);
   std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<long>(at));
 }
@@ -47,8 +84,10 @@ int main(int argc, char** argv) {
   const char title[] = "SEGA GENESIS    (C)SAMPLE 2026  SAMPLE IMAGE FOR THE ART TOOLS";
   place(image, 0x100, Bytes(title, title + sizeof title - 1));
   place(image, 0x200, compress_kozinski(level_layout()));
+  place(image, 0x1000, compress_nemesis(ring_tiles(), false));
+  place(image, 0x1800, compress_nemesis(background_tiles(), true));
   // Room after each archive, so later ones keep their offsets when an earlier one changes.
-  image.resize(0x1000, 0xFF);
+  image.resize(0x2000, 0xFF);
 
   std::FILE* file = std::fopen(argv[1], "wb");
   if (file == nullptr) return 1;
