@@ -127,6 +127,10 @@ void print_outside_input(std::int64_t position) {
   std::printf(OUTSIDE_INPUT_TEXT, static_cast<unsigned>(position));
 }
 
+void print_output_full(std::int32_t capacity, std::int64_t position) {
+  std::printf(OUTPUT_FULL_TEXT, static_cast<unsigned>(capacity), static_cast<unsigned>(position));
+}
+
 void print_output_failure(const char* path) { std::printf(OUTPUT_FAILURE_TEXT, path); }
 
 double compression_rate(double compressed, double uncompressed) {

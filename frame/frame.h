@@ -81,6 +81,12 @@ inline constexpr const char* OUTSIDE_INPUT_TEXT =
     "The archive runs outside the file: the byte at 0x%X is not in it.\n\n";
 void print_outside_input(std::int64_t position);
 
+// The text a decoding program prints, after "Error!\n\n", when an archive would decode to more
+// bytes than its output area holds; it names the area's size and where decoding stopped.
+inline constexpr const char* OUTPUT_FULL_TEXT =
+    "The archive decodes to more than 0x%X bytes; stopped at 0x%X.\n\n";
+void print_output_full(std::int32_t capacity, std::int64_t position);
+
 // The line a program prints when an output file could not be created or written, naming it.
 inline constexpr const char* OUTPUT_FAILURE_TEXT = "Could not write the output file %s.\n\n";
 void print_output_failure(const char* path);

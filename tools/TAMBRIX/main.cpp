@@ -21,24 +21,17 @@ constexpr const char* REPORT_UNCOMPRESSED = "Uncompressed filesize:\t0x%X\t\t%i\
 constexpr const char* REPORT_LOCATION = "Location of archive:\t0x%X - 0x%X\n";
 constexpr const char* REPORT_RATE = "Compression rate:\t%.2f%%\n\n";
 
-// A failure the format itself does not name.
-constexpr const char* OUTPUT_FULL_TEXT =
-    "The archive decodes to more than 0x100000 bytes; stopped at 0x%X.\n\n";
-
+// Completes the progress line with "Error!" and says what stopped the decoder.
 void print_decode_error(const KozinskiResult& result) {
-  const char* text = nullptr;
-  switch (result.status) {
-    case KozinskiStatus::invalid_short_copy_offset: text = SHORT_COPY_ERROR_TEXT; break;
-    case KozinskiStatus::invalid_long_copy_offset: text = LONG_COPY_ERROR_TEXT; break;
-    case KozinskiStatus::outside_input:
-      std::printf("%s", ERROR_TEXT);
-      print_outside_input(result.error_position);
-      return;
-    case KozinskiStatus::output_full: text = OUTPUT_FULL_TEXT; break;
-    case KozinskiStatus::finished: return;
-  }
   std::printf("%s", ERROR_TEXT);
-  std::printf(text, static_cast<unsigned>(result.error_position));
+  const auto position = static_cast<unsigned>(result.error_position);
+  switch (result.status) {
+    case KozinskiStatus::invalid_short_copy_offset: std::printf(SHORT_COPY_ERROR_TEXT, position); break;
+    case KozinskiStatus::invalid_long_copy_offset: std::printf(LONG_COPY_ERROR_TEXT, position); break;
+    case KozinskiStatus::outside_input: print_outside_input(result.error_position); break;
+    case KozinskiStatus::output_full: print_output_full(KOZINSKI_OUTPUT_SIZE, result.error_position); break;
+    case KozinskiStatus::finished: break;
+  }
 }
 
 }  // namespace
