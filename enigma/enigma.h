@@ -1,0 +1,141 @@
+// Enigma: a stream of 16-bit words (plane maps, special stage layouts).
+//
+// A stream is a 6-byte header and a bit stream read from the most significant bit of each byte:
+//   byte 0     inline_bits: low bits stored for each inline value
+//   byte 1     flag_mask: bit k set means word bit 11 + k is stored as a flag bit (bits 5-7 unused)
+//   bytes 2-3  increment_word, big-endian: start of the incrementing word
+//   bytes 4-5  common_word, big-endian
+// Packets: a head of 2 bits (first bit 0) or 3 bits (first bit 1), then a 4-bit count field; the
+// packet makes n = count + 1 words.
+//   00   the incrementing word, n times, rising by one each time (it carries across packets)
+//   01   common_word, n times
+//   100  one inline value v, n times
+//   101  one inline value v, then v + 1, ... (n words)
+//   110  one inline value v, then v - 1, ... (n words)
+//   111  n inline values, each once (count 0 to 14); count 15 is the end code
+// An inline value is its flag bits (word bit 15 first, only those flag_mask selects) followed by
+// inline_bits low bits; the value is (flags + low) modulo 0x10000. Words are written high byte
+// first.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "frame/input_image.h"
+
+inline constexpr std::int32_t ENIGMA_OUTPUT_SIZE = 0x100000;
+
+struct EnigmaHeader {
+  std::uint8_t inline_bits = 0;
+  std::uint8_t flag_mask = 0;
+  std::uint16_t increment_word = 0;
+  std::uint16_t common_word = 0;
+};
+
+// The bits fetched from the stream but not yet read. Bytes are fetched one at a time: two at the
+// start; after every packet head and every inline value when 8 or fewer bits are unread; and in
+// the middle of an inline value when it needs a bit and none is unread. So at least 8 bits are
+// unread before every packet head, and the position after the end code is
+// offset + 8 + floor(B / 8) for a stream of B bits.
+//
+// Fetched bytes are look-ahead: only a byte one of whose bits is read counts as consumed, so a
+// stream that ends at the last byte of its file decodes although the window looks past it.
+class BitWindow {
+ public:
+  BitWindow(InputReader& input, std::int64_t stream_start) : input_(input) {
+    position_ = stream_start;
+    fetch();
+    fetch();
+  }
+
+  // The next n bits (n up to 8), with at least n unread.
+  unsigned read(int n) {
+    bits_left_ -= n;
+    note_consumed();
+    return (window_ >> bits_left_) & ((1u << n) - 1);
+  }
+  // The next 3 unread bits, left unread.
+  unsigned peek3() const { return (window_ >> (bits_left_ - 3)) & 7u; }
+  // One bit, fetching a byte first when none is unread.
+  unsigned read_bit() {
+    if (bits_left_ == 0) fetch();
+    return read(1);
+  }
+  void refill() {
+    if (bits_left_ <= 8) fetch();
+  }
+  std::int64_t position() const { return position_; }
+
+ private:
+  void fetch() {
+    window_ = (window_ << 8) | input_.look(position_);
+    ++position_;
+    bits_left_ += 8;
+  }
+  // The last bit read lies in the byte before the bits_left / 8 wholly unread ones.
+  void note_consumed() { input_.consume(position_ - 1 - bits_left_ / 8); }
+
+  InputReader& input_;
+  std::uint32_t window_ = 0;  // unread bits in the low bits_left bits
+  int bits_left_ = 0;
+  std::int64_t position_ = 0;  // the next byte to fetch
+};
+
+// Reads an inline value: the flag bits flag_mask selects, then inline_bits low bits.
+std::uint16_t read_inline_value(BitWindow& window, const EnigmaHeader& header);
+
+enum class EnigmaStatus {
+  finished,
+  outside_input,  // a byte the stream consumes lies outside the input image
+  output_full,    // the stream decodes to more than the output area holds
+};
+
+struct EnigmaDecodeResult {
+  EnigmaStatus status = EnigmaStatus::finished;
+  std::int32_t decoded_size = 0;  // bytes written, twice the words
+  std::int32_t end_position = 0;  // the window's position after the end code
+  // The first consumed position outside the input; or where decoding stopped for a full area.
+  std::int32_t error_position = 0;
+};
+
+// Decodes the stream whose header is at `offset` into `output` (ENIGMA_OUTPUT_SIZE bytes).
+EnigmaDecodeResult enigma_decode(const InputImage& image, std::int32_t offset,
+                                 std::span<std::uint8_t> output);
+
+// The extended 16 KB form of a special stage: 4096 zero bytes; 64 rows of 128 bytes, each 32 zero
+// bytes, 64 data bytes and 32 zero bytes; 4096 zero bytes. The data bytes are the first 4096 bytes
+// of a decoded stream, 64 to a row.
+struct SpecialStageForm {
+  static constexpr std::size_t SIZE = 0x4000;
+  static constexpr std::size_t ZERO_BLOCK = 0x1000;
+  static constexpr std::size_t ROWS = 64;
+  static constexpr std::size_t ROW_SIZE = 128;
+  static constexpr std::size_t ROW_MARGIN = 32;
+  static constexpr std::size_t ROW_DATA = 64;
+  static constexpr std::size_t DATA_SIZE = ROWS * ROW_DATA;  // 4096
+};
+
+inline constexpr std::array<std::uint8_t, SpecialStageForm::ZERO_BLOCK> SPECIAL_STAGE_ZEROS{};
+
+// Writes the form to `sink` (anything with bool write(std::span<const std::uint8_t>)) from the
+// first 4096 bytes of `area`: one write of the leading zero block, three per row, one of the
+// trailing block. False as soon as a write fails.
+template <typename Sink>
+bool pad_special_stage(Sink& sink, std::span<const std::uint8_t> area) {
+  using Bytes = std::span<const std::uint8_t>;
+  const Bytes zeros(SPECIAL_STAGE_ZEROS);
+  if (!sink.write(zeros)) return false;
+  for (std::size_t row = 0; row < SpecialStageForm::ROWS; ++row) {
+    if (!sink.write(zeros.first(SpecialStageForm::ROW_MARGIN)) ||
+        !sink.write(area.subspan(row * SpecialStageForm::ROW_DATA, SpecialStageForm::ROW_DATA)) ||
+        !sink.write(zeros.first(SpecialStageForm::ROW_MARGIN))) {
+      return false;
+    }
+  }
+  return sink.write(zeros);
+}
+
+// The 4096 data bytes of a form: file offsets 4096 + 128 r + 32 to + 95 for the rows r. What lies
+// past the end of `form` reads as zero.
+std::array<std::uint8_t, SpecialStageForm::DATA_SIZE> strip_special_stage(std::span<const std::uint8_t> form);
