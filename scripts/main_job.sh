@@ -25,4 +25,8 @@ run TAMBRIX sample.bin level.bin 200
 run GORVELT sample.bin ring.bin 1000
 run GORVELT sample.bin background.bin 0x1800 -p
 
+# Enigma: a plane map at 0x2000, and a special stage at 0x2800 in its 16 KB form.
+run QUIRNOL sample.bin plane.bin 2000
+run QUIRNOL sample.bin stage.bin 2800 -p
+
 echo "Output files are in $(pwd)"

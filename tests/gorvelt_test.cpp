@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -134,11 +133,6 @@ TEST(Gorvelt, ArchivesOutsideTheFileFailOnTheOpenProgressLine) {
   Bytes tiles(32 * 4);
   for (std::size_t i = 0; i < tiles.size(); ++i) tiles[i] = static_cast<std::uint8_t>(i * 7 / 3);
   const Bytes archive = compress_nemesis(tiles, false);
-  auto hex = [](std::size_t n) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%zX", n);
-    return std::string(text);
-  };
   const std::string outside = "Error!\n\nThe archive runs outside the file: the byte at 0x";
   struct Case {
     Bytes rom;

@@ -5,10 +5,13 @@
 //   0x0200  Kozinski: a 64 x 32 level layout of block numbers
 //   0x1000  Nemesis: 16 tiles of a ring sprite
 //   0x1800  Nemesis, XOR mode: 16 tiles of a shaded background
+//   0x2000  Enigma: a 40 x 28 plane map
+//   0x2800  Enigma: a 64 x 32 special stage layout (2048 words)
 #include <cstdio>
 #include <vector>
 
 #include "kozinski_stream.h"
+#include "enigma_stream.h"
 #include "nemesis_archive.h"
 
 namespace {
@@ -67,6 +70,43 @@ Bytes background_tiles() {
   return tiles;
 }
 
+// A plane map of 40 x 28 words: blank sky (the common word), a title block of consecutive tiles
+// (the incrementing word), ground rows of alternating tiles with the priority and palette flags,
+// and a few lone tiles.
+Bytes plane_map() {
+  EnigmaStreamWriter map(EnigmaHeader{11, 0x1C, 0x0040, 0x0000});
+  for (int row = 0; row < 28; ++row) {
+    if (row >= 4 && row < 8) {
+      map.common(12).incrementing(16).common(12);  // the title, 16 new tiles a row
+    } else if (row >= 22) {
+      for (int i = 0; i < 40; i += 4) map.list({0xA101, 0xA102, 0xA103, 0xA104});
+    } else if (row == 21) {
+      map.repeat(16, 0x8100).repeat(16, 0x8100).repeat(8, 0x8100);
+    } else if (row % 5 == 2) {
+      map.common(10).ascending(5, 0x2080).common(10).descending(5, 0x2090).common(10);
+    } else {
+      map.common(16).common(16).common(8);
+    }
+  }
+  return map.end().bytes();
+}
+
+// A special stage layout: 64 rows of 32 words, walls round the edge, a maze of blocks inside.
+Bytes special_stage_layout() {
+  EnigmaStreamWriter layout(EnigmaHeader{7, 0x00, 0x0001, 0x0000});
+  for (int row = 0; row < 64; ++row) {
+    if (row == 0 || row == 63) {
+      layout.repeat(16, 0x0012).repeat(16, 0x0012);
+    } else if (row % 6 == 3) {
+      layout.repeat(1, 0x0012).common(6).ascending(8, 0x0020).common(8).list({0x0031, 0x0032, 0x0033}).common(5);
+      layout.repeat(1, 0x0012);
+    } else {
+      layout.repeat(1, 0x0012).common(15).common(15).repeat(1, 0x0012);
+    }
+  }
+  return layout.end().bytes();
+}
+
 void place(Bytes& image, std::size_t at, const Bytes& bytes) {
   if (image.size() < at) image.resize(at, 0xFF);
   if (image.size() < at + bytes.size()) image.resize(at + bytes.size(), 0xFF);
@@ -87,7 +127,9 @@ int main(int argc, char** argv) {
   place(image, 0x1000, compress_nemesis(ring_tiles(), false));
   place(image, 0x1800, compress_nemesis(background_tiles(), true));
   // Room after each archive, so later ones keep their offsets when an earlier one changes.
-  image.resize(0x2000, 0xFF);
+  place(image, 0x2000, plane_map());
+  place(image, 0x2800, special_stage_layout());
+  image.resize(0x3000, 0xFF);
 
   std::FILE* file = std::fopen(argv[1], "wb");
   if (file == nullptr) return 1;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -94,6 +95,12 @@ ProgramRun run_program(const std::filesystem::path& program, const std::vector<s
     run.status = WEXITSTATUS(status);
   }
   return run;
+}
+
+std::string hex(std::uint64_t n) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%llX", static_cast<unsigned long long>(n));
+  return text;
 }
 
 TempDir::TempDir() {

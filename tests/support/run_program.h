@@ -20,6 +20,9 @@ ProgramRun run_program(const std::filesystem::path& program, const std::vector<s
                        const std::filesystem::path& directory,
                        const std::optional<std::string>& input = std::nullopt);
 
+// n in upper-case hexadecimal without leading zeros, as the programs print positions.
+std::string hex(std::uint64_t n);
+
 // A fresh directory under the system's temporary directory, removed with all it holds.
 class TempDir {
  public:
