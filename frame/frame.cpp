@@ -141,6 +141,16 @@ void print_size_line(const char* format, std::int32_t value) {
   std::printf(format, static_cast<unsigned>(value), value);
 }
 
+void print_size_line(const char* format, std::int64_t value) {
+  std::string wide;
+  for (const char* at = format; *at != '\0'; ++at) {
+    wide += *at;
+    if (*at == '%' && (at[1] == 'X' || at[1] == 'i')) wide += "ll";
+    if (*at == '%' && at[1] == '%') wide += *++at;
+  }
+  std::printf(wide.c_str(), static_cast<unsigned long long>(value), static_cast<long long>(value));
+}
+
 void print_location_line(const char* format, std::int32_t start, std::int32_t end) {
   std::printf(format, static_cast<unsigned>(start), static_cast<unsigned>(end));
 }

@@ -97,6 +97,9 @@ double compression_rate(double compressed, double uncompressed);
 // Report lines. A size line's format takes its value twice ("0x%X" and "%i"); a location line's
 // takes the start offset and the end position; a rate line's holds "%.2f%%" for the rate.
 void print_size_line(const char* format, std::int32_t value);
+// The same for a total that can pass 32 bits: printed in full, with the format's "0x%X" and "%i"
+// widened to 64 bits.
+void print_size_line(const char* format, std::int64_t value);
 void print_location_line(const char* format, std::int32_t start, std::int32_t end);
 // Over an uncompressed size of 0 the rate has no value: RATE_UNDEFINED_TEXT stands in place of
 // the number and its percent sign, the rest of the line unchanged.
