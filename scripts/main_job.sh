@@ -29,4 +29,7 @@ run GORVELT sample.bin background.bin 0x1800 -p
 run QUIRNOL sample.bin plane.bin 2000
 run QUIRNOL sample.bin stage.bin 2800 -p
 
+# Crackers: an archive of three modules at 0x3000, one file per module named after art.bin.
+run PILMARO sample.bin art.bin 3000
+
 echo "Output files are in $(pwd)"

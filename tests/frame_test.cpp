@@ -49,6 +49,7 @@ TEST(ReportLines, PrintValuesInBothBasesAndTheRateWithTwoDecimals) {
   const std::string expected =
       "Size:\t0x1F4\t\t500\n"
       "Size:\t0xFFFFFFFF\t\t-1\n"
+      "Total:\t0x12A05F200\t\t5000000000\n"
       "At:\t0x100 - 0x108\n"
       "Rate:\t-33.33%\n\n"
       "Rate:\t75.00%\n\n"
@@ -59,6 +60,7 @@ TEST(ReportLines, PrintValuesInBothBasesAndTheRateWithTwoDecimals) {
     if (std::freopen((dir / "out.txt").c_str(), "w", stdout) == nullptr) _exit(1);
     print_size_line("Size:\t0x%X\t\t%i\n", 500);
     print_size_line("Size:\t0x%X\t\t%i\n", -1);
+    print_size_line("Total:\t0x%X\t\t%i\n", std::int64_t{5000000000});
     print_location_line("At:\t0x%X - 0x%X\n", 0x100, 0x108);
     print_rate_line("Rate:\t%.2f%%\n\n", 8, 6);
     print_rate_line("Rate:\t%.2f%%\n\n", 50, 200);

@@ -7,10 +7,13 @@
 //   0x1800  Nemesis, XOR mode: 16 tiles of a shaded background
 //   0x2000  Enigma: a 40 x 28 plane map
 //   0x2800  Enigma: a 64 x 32 special stage layout (2048 words)
+//   0x3000  Crackers: an archive of three modules of art for VRAM 0x0000, 0x0400 and 0xA000
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "kozinski_stream.h"
+#include "crackers_module.h"
 #include "enigma_stream.h"
 #include "nemesis_archive.h"
 
@@ -107,6 +110,39 @@ Bytes special_stage_layout() {
   return layout.end().bytes();
 }
 
+// A Crackers module of `tiles` tiles, compressed greedily: the longest match within the reach of
+// shift selector k, else a literal.
+Bytes crackers_module(std::uint16_t load_location, unsigned k, const Bytes& data) {
+  CrackersModuleBuilder module(load_location, k);
+  const unsigned s = 4 - k;
+  const std::size_t reach = std::size_t{1} << (8 - s);
+  const std::size_t longest = (std::size_t{1} << s) + 1;
+  for (std::size_t at = 0; at < data.size();) {
+    std::size_t best = 0, best_distance = 0;
+    for (std::size_t distance = 1; distance <= std::min(reach, at); ++distance) {
+      std::size_t n = 0;
+      while (n < longest && at + n < data.size() && data[at + n] == data[at + n - distance]) ++n;
+      if (n > best) best = n, best_distance = distance;
+    }
+    if (best >= 2) {
+      module.reference(static_cast<unsigned>(best_distance), static_cast<unsigned>(best));
+      at += best;
+    } else {
+      module.literal(data[at++]);
+    }
+  }
+  return module.bytes();
+}
+
+Bytes crackers_archive_of_art() {
+  Bytes font(8 * 32), border(4 * 32), hud(6 * 32);
+  for (std::size_t i = 0; i < font.size(); ++i) font[i] = (i % 4 == 1 && (i / 4) % 8 > 1) ? 0x11 : 0x00;
+  for (std::size_t i = 0; i < border.size(); ++i) border[i] = static_cast<std::uint8_t>(i % 32 < 4 ? 0x66 : 0x60);
+  for (std::size_t i = 0; i < hud.size(); ++i) hud[i] = static_cast<std::uint8_t>((i * 7 / 5) % 3 * 0x23);
+  return crackers_archive({crackers_module(0x0000, 0, font), crackers_module(0x0400, 2, border),
+                           crackers_module(0xA000, 1, hud)});
+}
+
 void place(Bytes& image, std::size_t at, const Bytes& bytes) {
   if (image.size() < at) image.resize(at, 0xFF);
   if (image.size() < at + bytes.size()) image.resize(at + bytes.size(), 0xFF);
@@ -129,7 +165,8 @@ int main(int argc, char** argv) {
   // Room after each archive, so later ones keep their offsets when an earlier one changes.
   place(image, 0x2000, plane_map());
   place(image, 0x2800, special_stage_layout());
-  image.resize(0x3000, 0xFF);
+  place(image, 0x3000, crackers_archive_of_art());
+  image.resize(0x3800, 0xFF);
 
   std::FILE* file = std::fopen(argv[1], "wb");
   if (file == nullptr) return 1;

@@ -1,0 +1,58 @@
+// Test-only writer of Sonic Crackers art modules and archives: items go in as literals and
+// references, and the flag bytes are placed before each group of eight.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class CrackersModuleBuilder {
+ public:
+  CrackersModuleBuilder(std::uint16_t load_location, unsigned k) : load_location_(load_location), k_(k) {}
+
+  CrackersModuleBuilder& literal(std::uint8_t byte) {
+    items_.push_back({false, byte});
+    return *this;
+  }
+  // A reference copying `length` bytes from `distance` back, in this module's shift.
+  CrackersModuleBuilder& reference(unsigned distance, unsigned length) {
+    const unsigned s = 4 - k_;
+    return raw_reference(static_cast<std::uint8_t>((distance - 1) << s | (length - 2)));
+  }
+  CrackersModuleBuilder& raw_reference(std::uint8_t r) {
+    items_.push_back({true, r});
+    return *this;
+  }
+
+  // The header and the groups; a last group short of eight items is completed with zero literals.
+  std::vector<std::uint8_t> bytes() const {
+    std::vector<Item> items = items_;
+    while (items.empty() || items.size() % 8 != 0) items.push_back({false, 0});
+    const unsigned control = k_ << 14 | static_cast<unsigned>(items.size() / 8 - 1);
+    std::vector<std::uint8_t> module = {static_cast<std::uint8_t>(load_location_ >> 8), static_cast<std::uint8_t>(load_location_),
+                                        0x00, 0x00, static_cast<std::uint8_t>(control >> 8), static_cast<std::uint8_t>(control)};
+    for (std::size_t group = 0; group < items.size(); group += 8) {
+      std::uint8_t flags = 0;
+      for (unsigned i = 0; i < 8; ++i) flags |= static_cast<std::uint8_t>(items[group + i].reference << (7 - i));
+      module.push_back(flags);
+      for (unsigned i = 0; i < 8; ++i) module.push_back(items[group + i].byte);
+    }
+    return module;
+  }
+
+ private:
+  struct Item {
+    bool reference;
+    std::uint8_t byte;
+  };
+  std::uint16_t load_location_;
+  unsigned k_;
+  std::vector<Item> items_;
+};
+
+// The module count minus one, then the modules back to back.
+inline std::vector<std::uint8_t> crackers_archive(const std::vector<std::vector<std::uint8_t>>& modules) {
+  const auto word = static_cast<unsigned>(modules.size() - 1);
+  std::vector<std::uint8_t> archive = {static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word)};
+  for (const auto& module : modules) archive.insert(archive.end(), module.begin(), module.end());
+  return archive;
+}
