@@ -21,6 +21,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "frame/input_image.h"
 
@@ -102,6 +103,83 @@ struct EnigmaDecodeResult {
 // Decodes the stream whose header is at `offset` into `output` (ENIGMA_OUTPUT_SIZE bytes).
 EnigmaDecodeResult enigma_decode(const InputImage& image, std::int32_t offset,
                                  std::span<std::uint8_t> output);
+
+// ---- Encoding ----
+//
+// The encoder works greedily over the words (big-endian pairs of `data`; a last odd byte is not a
+// word and is not encoded): at each position it measures the runs below, takes the first packet
+// kind whose rule applies, emits it and moves past its words. Runs stop at 16 words (a list at 15)
+// and at the end of the data. "As signed numbers" means the words are taken as signed 16-bit values
+// and compared without wrapping, so 0x7FFF + 1 matches no word while 0xFFFF + 1 matches 0x0000.
+//   1. incrementing run > 0            incrementing copy
+//   2. common run > 0                  common copy
+//   3. repeat > ascending, descending  inline repeat
+//   4. ascending > descending          inline ascending
+//   5. descending > 1                  inline descending
+//   6. otherwise                       inline list of the list run
+
+struct RunMeasures {
+  std::int32_t incrementing_run = 0;  // w_k = incrementing word + k, as signed numbers
+  std::int32_t common_run = 0;        // w_k = common_word
+  std::int32_t repeat_run = 0;        // w_k = w_0
+  std::int32_t ascending_run = 0;     // w_k = w_0 + k, as signed numbers
+  std::int32_t descending_run = 0;    // w_k = w_0 - k, as signed numbers
+  // Words that are neither common_word nor the current incrementing word and whose successor is
+  // neither equal to them nor one more or less (as signed numbers); the last word has no successor.
+  std::int32_t list_run = 0;
+};
+
+// The runs at word index `word` of `words` words.
+RunMeasures measure_runs(std::span<const std::uint8_t> data, std::int32_t word, std::uint16_t incrementing_word,
+                         std::uint16_t common_word);
+
+struct WordBits {
+  std::uint8_t inline_bits = 1;  // bit length of the words' bits 0-10 ORed, at least 1
+  std::uint8_t flag_mask = 0;    // the word bits 11-15 any word uses, as bits 0-4
+};
+WordBits scan_word_bits(std::span<const std::uint8_t> data);
+
+struct CommonAndIncrement {
+  std::uint16_t common_word = 0;     // the word found most often
+  std::uint16_t increment_word = 0;  // the v with the longest chain v, v + 1, ... in order
+};
+// Both by the smallest value on a tie, and 0 for no words. chain(v) counts the words met, in order,
+// that equal an expected value starting at v and rising by one (modulo 0x10000) at each match.
+CommonAndIncrement choose_common_and_increment(std::span<const std::uint8_t> data);
+
+// Collects bits, most significant first, into bytes appended to `out`.
+class BitWriter {
+ public:
+  explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+  void put_bit(unsigned bit) {
+    byte_ = static_cast<std::uint8_t>(byte_ << 1 | (bit & 1u));
+    if (++count_ == 8) {
+      out_.push_back(byte_);
+      count_ = 0;
+    }
+  }
+  void put_bits(unsigned value, int width) {
+    for (int i = width; i-- > 0;) put_bit(value >> i);
+  }
+  // The byte under construction with its bits at the top; sent even when empty.
+  void finish() {
+    out_.push_back(static_cast<std::uint8_t>(byte_ << (8 - count_)));
+    byte_ = 0;
+    count_ = 0;
+  }
+
+ private:
+  std::vector<std::uint8_t>& out_;
+  std::uint8_t byte_ = 0;
+  int count_ = 0;  // 0 to 7
+};
+
+// The flag bits flag_mask selects (word bit 15 first), then inline_bits low bits.
+void write_inline_value(BitWriter& writer, const EnigmaHeader& header, std::uint16_t word);
+
+// Appends the stream for the words of `data` to `out`: the header, the packets, the end code and
+// the final byte. Its length is 6 + floor(B / 8) + 1 for a bit stream of B bits.
+void enigma_encode(std::span<const std::uint8_t> data, const EnigmaHeader& header, std::vector<std::uint8_t>& out);
 
 // The extended 16 KB form of a special stage: 4096 zero bytes; 64 rows of 128 bytes, each 32 zero
 // bytes, 64 data bytes and 32 zero bytes; 4096 zero bytes. The data bytes are the first 4096 bytes
