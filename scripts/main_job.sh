@@ -29,6 +29,10 @@ run GORVELT sample.bin background.bin 0x1800 -p
 run QUIRNOL sample.bin plane.bin 2000
 run QUIRNOL sample.bin stage.bin 2800 -p
 
+# Enigma encoding: the plane map and the special stage just decoded, compressed again.
+run VOLSKAR plane.bin plane.eni
+run VOLSKAR stage.bin stage.eni -p
+
 # Crackers: an archive of three modules at 0x3000, one file per module named after art.bin.
 run PILMARO sample.bin art.bin 3000
 
