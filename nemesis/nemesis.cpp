@@ -1,5 +1,7 @@
 #include "nemesis.h"
 
+#include <vector>
+
 #include "frame/input_image.h"
 
 int start_archive(NemesisState& state, std::span<const std::uint8_t> image, std::int32_t offset) {
@@ -169,4 +171,45 @@ int decode_tiles(NemesisState& state) {
     state.tiles_left -= 1;
   }
   return finish(NEMESIS_DONE);
+}
+
+int check_dictionary_order(const NemesisDictionary& dictionary) {
+  std::size_t first_empty = 0;
+  while (first_empty < dictionary.size() && dictionary[first_empty] != EMPTY_ENTRY) ++first_empty;
+  for (std::size_t k = first_empty + 1; k < 128; ++k) {
+    if (dictionary[k] != EMPTY_ENTRY) return NEMESIS_DICTIONARY_OUT_OF_ORDER;
+  }
+  return NEMESIS_DONE;
+}
+
+bool try_nemesis_archive(NemesisState& state, std::span<const std::uint8_t> image, std::int32_t offset) {
+  // Three byte reads decide most offsets; bytes past the end read as zero, which fails the tests.
+  const InputReader bytes(image, offset);
+  const unsigned b0 = bytes.look(offset);
+  const unsigned b1 = bytes.look(static_cast<std::int64_t>(offset) + 1);
+  const unsigned b2 = bytes.look(static_cast<std::int64_t>(offset) + 2);
+  if ((b0 & 0x78) != 0) return false;
+  const std::int32_t tiles = static_cast<std::int32_t>((b0 & 0x7F) << 8 | b1);
+  if (tiles == 0 || tiles > NEMESIS_SCAN_MAX_TILES) return false;
+  if ((b2 & 0xF0) != 0x80) return false;
+
+  if (start_archive(state, image, offset) != NEMESIS_DONE) return false;
+  if (build_dictionary(state) != NEMESIS_DONE) return false;
+  if (check_dictionary_order(*state.dictionary) != NEMESIS_DONE) return false;
+  return decode_tiles(state) == NEMESIS_DONE;
+}
+
+std::vector<std::int32_t> find_nemesis_archives(std::span<const std::uint8_t> image) {
+  NemesisDictionary dictionary;
+  std::vector<std::uint8_t> output(static_cast<std::size_t>(NEMESIS_SCAN_MAX_TILES) * 32);
+  NemesisState state;
+  state.dictionary = &dictionary;
+  state.output = output;
+  std::vector<std::int32_t> found;
+  for (std::size_t offset = 0; offset < image.size(); offset += 2) {
+    if (try_nemesis_archive(state, image, static_cast<std::int32_t>(offset))) {
+      found.push_back(static_cast<std::int32_t>(offset));
+    }
+  }
+  return found;
 }

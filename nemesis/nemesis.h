@@ -21,6 +21,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 inline constexpr std::uint16_t EMPTY_ENTRY = 0xFFFF;
 
@@ -35,6 +36,8 @@ inline constexpr int NEMESIS_PACKET_SIZE_ZERO = -3;
 inline constexpr int NEMESIS_PACKET_SIZE_OVER_8 = -4;
 inline constexpr int NEMESIS_CODE_TOO_WIDE = -5;        // code bits at or above the packet size
 inline constexpr int NEMESIS_ENTRY_TAKEN = -6;          // two codes claim one dictionary entry
+// check_dictionary_order:
+inline constexpr int NEMESIS_DICTIONARY_OUT_OF_ORDER = -7;
 // decode_tiles:
 inline constexpr int NEMESIS_EMPTY_ENTRY_MET = -1;      // a code with no dictionary entry
 inline constexpr int NEMESIS_OUTPUT_TOO_SMALL = -9;     // `output` has no room for the tiles
@@ -76,3 +79,27 @@ int build_dictionary(NemesisState& state);
 // code longer than the bits the window holds takes its bits from the bytes that follow. Output
 // stays within tile count x 32 bytes whatever the entries say.
 int decode_tiles(NemesisState& state);
+
+// ---- Scanning an image for archives ----
+//
+// An archive is found by trial at every even offset whose first three bytes could start one: a
+// header with bits 11-14 clear and a tile count from 1 to 2047, and a code table that opens with a
+// marker byte whose bits 4-6 are clear (0x80 to 0x8F). The trial builds the dictionary, checks its
+// order, and decodes the tiles; the offset is kept if all three succeed. A trial that would use
+// bytes past the end of the image fails.
+
+// The most tiles a candidate can have, and so the output area a trial needs.
+inline constexpr std::int32_t NEMESIS_SCAN_MAX_TILES = 2047;
+
+// After a successful build: among the entries of codes whose first bit is 0 (indices 0 to 127),
+// the filled ones must be one unbroken run from index 0. Returns 1, or -7 for a filled entry after
+// an empty one.
+int check_dictionary_order(const NemesisDictionary& dictionary);
+
+// The trial at `offset`: the byte tests, then build, order check and decode into state.output
+// (room for NEMESIS_SCAN_MAX_TILES tiles). True when `offset` holds an archive; state then holds
+// its decoded tiles (write_pos bytes). `force` is never set.
+bool try_nemesis_archive(NemesisState& state, std::span<const std::uint8_t> image, std::int32_t offset);
+
+// Every even offset of the image that holds an archive, rising.
+std::vector<std::int32_t> find_nemesis_archives(std::span<const std::uint8_t> image);
