@@ -13,7 +13,7 @@ cp "$sample" sample.bin
 
 run() {
   echo "\$ $*"
-  "$tools/$@"
+  "$tools/$1" "${@:2}"
   echo
   echo
 }
@@ -35,5 +35,9 @@ run VOLSKAR stage.bin stage.eni -p
 
 # Crackers: an archive of three modules at 0x3000, one file per module named after art.bin.
 run PILMARO sample.bin art.bin 3000
+
+# Nemesis scan: every archive of the image, into the folder sample/ (the image holds the decoder's
+# code, so there is no question to answer).
+run BRATHUSK sample.bin </dev/null
 
 echo "Output files are in $(pwd)"

@@ -265,4 +265,89 @@ TEST(NemesisDecoder, RefusesAnOutputAreaTooSmallForTheTiles) {
   EXPECT_EQ(decode_tiles(state), NEMESIS_OUTPUT_TOO_SMALL);
 }
 
+// A few tiles of `seed`'s pattern, compressed; its code table passes the order check.
+Bytes archive_of(unsigned seed, int tiles, bool xor_mode = false) {
+  Bytes data(static_cast<std::size_t>(tiles) * 32);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(((i / 8 + seed) % 3) * 0x11 * (seed % 4 + 1));
+  return compress_nemesis(data, xor_mode);
+}
+
+void place(Bytes& image, std::size_t at, const Bytes& bytes) {
+  if (image.size() < at + bytes.size()) image.resize(at + bytes.size(), 0);
+  std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<long>(at));
+}
+
+TEST(NemesisScan, FindsArchivesAtEvenOffsetsOnly) {
+  Bytes image(0x2000, 0x00);
+  place(image, 0x100, archive_of(1, 3));
+  place(image, 0x400, archive_of(2, 5, true));  // XOR mode: header bit 15 set
+  place(image, 0x801, archive_of(3, 2));        // odd: never a candidate
+  place(image, 0xC00, archive_of(4, 1));
+  const Bytes last = archive_of(5, 2);
+  image.resize(0x1000);
+  place(image, 0x1000, last);  // ends at the image's last byte
+  ASSERT_EQ(image[0x400] & 0x80, 0x80);
+  EXPECT_EQ(find_nemesis_archives(image), (std::vector<std::int32_t>{0x100, 0x400, 0xC00, 0x1000}));
+}
+
+TEST(NemesisScan, OverlappingArchivesAreBothFound) {
+  // The first archive's last two bytes are only fetched ahead (its stream is a whole number of
+  // bytes), so the second archive's header can stand there without changing the first.
+  NemesisArchiveBuilder first(1);
+  first.entry(2, 8, 1, 0).end_table();
+  for (int i = 0; i < 8; ++i) first.code(1, 0);
+  Bytes image = first.bytes();
+  ASSERT_EQ(image.size(), 6u + 1 + 2);
+  image.resize(8);  // an even start for the second: the last fetched-ahead byte of the first
+  const Bytes second = archive_of(6, 1);
+  ASSERT_EQ(second[0], 0x00);  // its header's first byte is the first's padding byte, 0
+  place(image, 8, second);
+  EXPECT_EQ(find_nemesis_archives(image), (std::vector<std::int32_t>{0, 8}));
+}
+
+TEST(NemesisScan, ByteTestsAndDictionaryOrderRejectCandidates) {
+  const Bytes good = archive_of(7, 2);
+  struct Case {
+    const char* name;
+    Bytes archive;
+  };
+  Bytes header_bits = good;
+  header_bits[0] |= 0x08;  // a bit of 11-14 set
+  Bytes zero_tiles = good;
+  zero_tiles[0] = 0;
+  zero_tiles[1] = 0;
+  Bytes marker_bits = good;
+  marker_bits[2] |= 0x10;  // marker bits 4-6 set
+  Bytes no_marker = good;
+  no_marker[2] = 0x71;  // a table without a leading marker byte
+  // Entry 0 empty, entry 1 filled: code 0000 0001 of 8 bits only.
+  Bytes gap(46, 0x01);
+  const Bytes gap_table = {0x00, 0x01, 0x80, 0x78, 0x01, 0xFF};
+  std::copy(gap_table.begin(), gap_table.end(), gap.begin());
+  const Case rejected[] = {{"header bits", header_bits}, {"tile count 0", zero_tiles},
+                           {"marker bits", marker_bits}, {"no marker", no_marker},
+                           {"order", gap},               {"empty table", {0x00, 0x01, 0xFF, 0xFC, 0x00}}};
+  for (const Case& c : rejected) {
+    EXPECT_TRUE(find_nemesis_archives(c.archive).empty()) << c.name;
+  }
+  EXPECT_EQ(find_nemesis_archives(good), std::vector<std::int32_t>{0});
+
+  // Entries 0 to 63 filled, 64 to 127 empty, 128 to 255 filled: in order.
+  NemesisDictionary dictionary;
+  dictionary.fill(EMPTY_ENTRY);
+  std::fill(dictionary.begin(), dictionary.begin() + 64, 0x0271);
+  std::fill(dictionary.begin() + 128, dictionary.end(), 0x0112);
+  EXPECT_EQ(check_dictionary_order(dictionary), NEMESIS_DONE);
+  dictionary.fill(EMPTY_ENTRY);
+  dictionary[1] = 0x0811;
+  EXPECT_EQ(check_dictionary_order(dictionary), NEMESIS_DICTIONARY_OUT_OF_ORDER);
+}
+
+TEST(NemesisScan, TruncatedArchivesAreNotFound) {
+  const Bytes archive = archive_of(8, 3);
+  for (std::size_t cut = 0; cut + 2 < archive.size(); ++cut) {
+    EXPECT_TRUE(find_nemesis_archives(Bytes(archive.begin(), archive.begin() + static_cast<long>(cut))).empty()) << cut;
+  }
+}
+
 }  // namespace

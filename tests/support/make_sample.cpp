@@ -2,12 +2,14 @@
 // of each format at a fixed offset. Run it as `make_sample sample/sample.bin` after changing it.
 //
 //   0x0000  a cartridge-style header
+//   0x0180  68000 code that unpacks Nemesis table entries (what BRATHUSK looks for)
 //   0x0200  Kozinski: a 64 x 32 level layout of block numbers
 //   0x1000  Nemesis: 16 tiles of a ring sprite
 //   0x1800  Nemesis, XOR mode: 16 tiles of a shaded background
 //   0x2000  Enigma: a 40 x 28 plane map
 //   0x2800  Enigma: a 64 x 32 special stage layout (2048 words)
 //   0x3000  Crackers: an archive of three modules of art for VRAM 0x0000, 0x0400 and 0xA000
+//   0x3800  Nemesis: 4 tiles of a font
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -159,6 +161,7 @@ int main(int argc, char** argv) {
   Bytes image(0x200, 0x00);
   const char title[] = "SEGA GENESIS    (C)SAMPLE 2026  SAMPLE IMAGE FOR THE ART TOOLS";
   place(image, 0x100, Bytes(title, title + sizeof title - 1));
+  place(image, 0x180, {0x02, 0x47, 0x00, 0x0F, 0x02, 0x41, 0x00, 0x70, 0x8E, 0x41, 0x02, 0x40, 0x00, 0x0F, 0x12, 0x00});
   place(image, 0x200, compress_kozinski(level_layout()));
   place(image, 0x1000, compress_nemesis(ring_tiles(), false));
   place(image, 0x1800, compress_nemesis(background_tiles(), true));
@@ -166,7 +169,10 @@ int main(int argc, char** argv) {
   place(image, 0x2000, plane_map());
   place(image, 0x2800, special_stage_layout());
   place(image, 0x3000, crackers_archive_of_art());
-  image.resize(0x3800, 0xFF);
+  Bytes font(4 * 32, 0);
+  for (std::size_t i = 0; i < font.size(); ++i) font[i] = (i % 4 == 1 || (i / 4) % 8 == 3) ? 0x1F : 0x00;
+  place(image, 0x3800, compress_nemesis(font, false));
+  image.resize(0x3C00, 0xFF);
 
   std::FILE* file = std::fopen(argv[1], "wb");
   if (file == nullptr) return 1;
