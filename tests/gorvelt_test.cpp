@@ -161,40 +161,4 @@ TEST(Gorvelt, ArchivesOutsideTheFileFailOnTheOpenProgressLine) {
   EXPECT_EQ(dir.read("art.bin"), tiles);
 }
 
-TEST(Gorvelt, BadInputEndsCleanlyAndLeavesNoFileOnFailure) {
-  Bytes tiles(32 * 6);
-  for (std::size_t i = 0; i < tiles.size(); ++i) tiles[i] = static_cast<std::uint8_t>((i / 9) * 0x11);
-  const Bytes archive = compress_nemesis(tiles, true);
-  std::vector<std::pair<Bytes, std::vector<std::string>>> runs;
-  for (std::size_t cut = 0; cut <= archive.size(); cut += 3) {
-    runs.push_back({Bytes(archive.begin(), archive.begin() + static_cast<long>(cut)), {"0"}});
-  }
-  for (std::size_t bit = 0; bit < archive.size() * 8; bit += 5) {
-    Bytes flipped = archive;
-    flipped[bit / 8] ^= static_cast<std::uint8_t>(1 << (bit % 8));
-    runs.push_back({flipped, {"0"}});
-    runs.push_back({flipped, {"0", "-f"}});
-  }
-  runs.push_back({{0x7F, 0xFF, 0xFF}, {"0", "-f"}});  // 32767 tiles, nothing but 0xFF
-  for (const auto& [rom, options] : runs) {
-    TempDir dir;
-    dir.write("rom.bin", rom);
-    std::vector<std::string> arguments = {"rom.bin", "art.bin"};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    const ProgramRun run = gorvelt(dir, arguments);
-    ASSERT_FALSE(run.signalled) << run.out;
-    EXPECT_TRUE(run.status == 0 || run.status == 255) << run.status;
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(dir.exists("art.bin"), run.status == 0) << run.out;
-  }
-}
-
-TEST(Gorvelt, UnwritableOutputIsReportedAfterDecoding) {
-  TempDir dir;
-  dir.write("rom.bin", EXAMPLE);
-  const ProgramRun run = gorvelt(dir, {"rom.bin", "/dev/full", "0", "-p"});
-  EXPECT_EQ(run.out, DICTIONARY + "Done!\n" + DECODING + "Done!\n\nCould not write the output file /dev/full.\n\n");
-  EXPECT_EQ(run.status, 255);
-}
-
 }  // namespace

@@ -166,16 +166,4 @@ TEST(Quirnol, StreamsOutsideTheFileOrTooLargeFailWithoutAFile) {
   }
 }
 
-TEST(Quirnol, UnwritableOutput) {
-  TempDir dir;
-  dir.write("rom.bin", rom_with(stream_of(10)));
-  for (const std::vector<std::string>& extra : {std::vector<std::string>{}, std::vector<std::string>{"-p"}}) {
-    std::vector<std::string> arguments = {"rom.bin", "/dev/full", "100"};
-    arguments.insert(arguments.end(), extra.begin(), extra.end());
-    const ProgramRun run = quirnol(dir, arguments);
-    EXPECT_EQ(run.out, PROGRESS + "Error!\n\nCould not write the output file /dev/full.\n\n");
-    EXPECT_EQ(run.status, 255);
-  }
-}
-
 }  // namespace

@@ -138,47 +138,4 @@ TEST(Tambrix, OversizedOutputIsRefused) {
   EXPECT_FALSE(dir.exists("out.bin"));
 }
 
-TEST(Tambrix, BadInputEndsCleanlyAndLeavesNoFileOnFailure) {
-  Bytes data;
-  for (int i = 0; i < 300; ++i) data.push_back(static_cast<std::uint8_t>(i % 11 * (i / 40)));
-  const Bytes stream = compress_kozinski(data);
-  std::vector<std::pair<Bytes, std::string>> runs;
-  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
-    runs.push_back({Bytes(stream.begin(), stream.begin() + static_cast<long>(cut)), "0"});
-  }
-  runs.push_back({stream, std::to_string(stream.size() + 1)});
-  runs.push_back({stream, "FFFFFFFF"});
-  runs.push_back({{}, "0"});
-  std::uint32_t seed = 99;
-  for (int i = 0; i < 20; ++i) {
-    Bytes noise(64 + static_cast<std::size_t>(i) * 50);
-    for (std::uint8_t& byte : noise) byte = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23);
-    runs.push_back({noise, "0"});
-  }
-  for (const auto& [rom, offset] : runs) {
-    TempDir dir;
-    dir.write("rom.bin", rom);
-    const ProgramRun run = tambrix(dir, {"rom.bin", "out.bin", offset});
-    ASSERT_FALSE(run.signalled) << run.out;
-    EXPECT_TRUE(run.status == 0 || run.status == 255) << run.status;
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(dir.exists("out.bin"), run.status == 0) << run.out;
-    if (rom.size() == stream.size() && offset == "0") {
-      EXPECT_EQ(dir.read("out.bin"), data);
-    }
-  }
-}
-
-TEST(Tambrix, UnwritableOutputIsReportedAndLeavesNothing) {
-  TempDir dir;
-  dir.write("rom.bin", rom_with(EXAMPLE));
-  dir.write("plain", {});
-  for (const std::string outfile : {"no-such-folder/out.bin", "plain/out.bin", "/dev/full"}) {
-    const ProgramRun run = tambrix(dir, {"rom.bin", outfile, "100"});
-    EXPECT_EQ(run.out, PROGRESS + "Error!\n\nCould not write the output file " + outfile + ".\n\n");
-    EXPECT_EQ(run.status, 255);
-  }
-  EXPECT_EQ(dir.names(), (std::vector<std::string>{"plain", "rom.bin"}));
-}
-
 }  // namespace

@@ -155,17 +155,6 @@ TEST(Volskar, CompressingAFileOntoItselfKeepsItsWords) {
   EXPECT_EQ(decoded_by_quirnol(dir, "map.bin"), map);
 }
 
-TEST(Volskar, UnwritableOutput) {
-  TempDir dir;
-  dir.write("map.bin", {0x00, 0x01});
-  ProgramRun run = volskar(dir, {"map.bin", "/dev/full"});
-  EXPECT_EQ(run.out, "Calculating common and increment values......\tDone!\nCompressing file......\t\t\t\tError!\n\n"
-                     "Could not write the output file /dev/full.\n\n");
-  EXPECT_EQ(run.status, 255);
-  run = volskar(dir, {"map.bin", "no-folder/map.eni"});
-  EXPECT_EQ(run.status, 255);
-}
-
 TEST(Volskar, OneMebibyteIsCompressedQuickly) {
   TempDir dir;
   const Bytes map = map_words(512 * 1024, 13);
