@@ -1,5 +1,7 @@
 #include "nemesis.h"
 
+#include <bit>
+#include <cstring>
 #include <vector>
 
 #include "frame/input_image.h"
@@ -74,101 +76,145 @@ int build_dictionary(NemesisState& state) {
   }
 }
 
-int decode_tiles(NemesisState& state) {
-  // The bit window holds the last two bytes fetched, the earlier one in the high half; its low
-  // `bits_left` bits are the stream bits not yet consumed. After every code bits_left lies between
-  // 9 and 16, so the next 8 bits can always be peeked. Bytes past the end of the image fetch as
-  // zero: they are look-ahead until a code uses one of their bits.
-  const std::span<const std::uint8_t> image = state.image;
-  const auto length = static_cast<std::int64_t>(image.size());
-  std::int64_t read_pos = state.read_pos;
-  bool fetched_outside = false;
-  auto next_byte = [&]() -> unsigned {
-    const std::int64_t at = read_pos++;
-    if (static_cast<std::uint64_t>(at) < image.size()) return image[static_cast<std::size_t>(at)];
-    fetched_outside = true;
-    return 0;
-  };
-  unsigned window = next_byte() << 8;
-  window |= next_byte();
-  int bits_left = 16;
+namespace {
 
-  const std::int32_t tiles = state.tiles_left;
-  if (tiles <= 0) {
-    state.read_pos = static_cast<std::int32_t>(read_pos);
-    return NEMESIS_DONE;
+// The bit stream of an archive, read from the most significant bit of each byte. Bits past the end
+// of the image read as zero. 57 bits or more from a stream position stand in a register, reloaded
+// once the codes have used 25 of them, so a code of up to 15 bits always finds 32 ahead.
+class StreamBits {
+ public:
+  StreamBits(std::span<const std::uint8_t> image, std::int64_t first_byte) : image_(image), first_byte_(first_byte) {
+    load(0);
   }
-  if (state.output.size() < static_cast<std::size_t>(tiles) * 32) return NEMESIS_OUTPUT_TOO_SMALL;
 
-  const NemesisDictionary& dictionary = *state.dictionary;
-  const bool force = state.force != 0;
-  const bool xor_mode = state.xor_mode != 0;
-  std::uint8_t* out = state.output.data();
+  // The 32 stream bits from bit number `bit` on, the first of them at the top.
+  std::uint32_t peek32(std::int64_t bit) {
+    if (bit - loaded_from_ > 25) load(bit);
+    return static_cast<std::uint32_t>((loaded_ << (bit - loaded_from_)) >> 32);
+  }
+
+ private:
+  void load(std::int64_t bit) {
+    const std::int64_t byte = first_byte_ + (bit >> 3);
+    std::uint64_t ahead = 0;
+    if (byte >= 0 && static_cast<std::uint64_t>(byte) + 8 <= image_.size()) {
+      std::memcpy(&ahead, image_.data() + byte, 8);
+      if constexpr (std::endian::native == std::endian::little) ahead = __builtin_bswap64(ahead);
+    } else {
+      for (std::int64_t i = byte; i < byte + 8; ++i) {
+        ahead = ahead << 8 | (static_cast<std::uint64_t>(i) < image_.size() ? image_[static_cast<std::size_t>(i)] : 0u);
+      }
+    }
+    loaded_ = ahead << (bit & 7);
+    loaded_from_ = bit;
+  }
+
+  std::span<const std::uint8_t> image_;
+  std::int64_t first_byte_;
+  std::uint64_t loaded_ = 0;       // stream bits from loaded_from_ on, at the top
+  std::int64_t loaded_from_ = 0;
+};
+
+}  // namespace
+
+int decode_tiles(NemesisState& state) {
+  // The format reads the stream through a 16-bit window: two bytes at the start, one more each
+  // time 8 or fewer bits are left unread after a code, and one ahead of an escape met with fewer
+  // than 15 unread. After every code 9 to 16 bits are unread, so once codes of T bits in all have
+  // been consumed the window has taken exactly ceil((T + 9) / 8) bytes: that is the archive's end.
+  // The decoder therefore reads the stream as a bit cursor, one 32-bit look per code, and works
+  // the archive end out from T. A code uses bits up to T, so the archive runs outside the image
+  // exactly when T passes the bits the image holds; the look-ahead past T is not an error.
+  const std::int64_t stream_start = state.read_pos;
+  const std::int64_t bits_in_image = 8 * (static_cast<std::int64_t>(state.image.size()) - stream_start);
+  StreamBits stream(state.image, stream_start);
+  std::int64_t bit = 0;  // T, the stream bits consumed by codes
+  std::int32_t tiles_done = 0;
+  const std::int32_t tiles = state.tiles_left;
   std::size_t write_pos = 0;
-  unsigned run = 0;     // slots still to take the current nibble
-  unsigned nibble = 0;
-  std::uint32_t previous_row = 0;
   auto finish = [&](int result) {
-    state.read_pos = static_cast<std::int32_t>(read_pos);
+    state.read_pos = static_cast<std::int32_t>(stream_start + (bit + 9 + 7) / 8);
     state.write_pos = static_cast<std::int32_t>(write_pos);
+    state.tiles_left = tiles - tiles_done;
     return result;
   };
+  if (tiles <= 0) return finish(NEMESIS_DONE);
+  if (state.output.size() < static_cast<std::size_t>(tiles) * 32) return NEMESIS_OUTPUT_TOO_SMALL;
 
-  for (std::int32_t tile = 0; tile < tiles; ++tile) {
-    for (int row_in_tile = 0; row_in_tile < 8; ++row_in_tile) {
-      std::uint32_t row = 0;
-      for (int slot = 0; slot < 8; ++slot) {
-        if (run > 0) {
-          --run;
-        } else {
-          const unsigned prefix = (window >> (bits_left - 8)) & 0xFF;
-          if (prefix < 0xFC) {
-            const unsigned entry = dictionary[prefix];
-            if (entry == EMPTY_ENTRY && !force) {
-              // A peek made of bytes past the end of the image is no code at all.
-              if (fetched_outside && read_pos - 1 - (bits_left - 8) / 8 >= length) {
-                state.outside_position = length;
-                return finish(NEMESIS_OUTSIDE_INPUT);
-              }
-              return finish(NEMESIS_EMPTY_ENTRY_MET);
-            }
-            bits_left -= static_cast<int>((entry >> 8) & 0x0F);
-            run = (entry >> 4) & 0x0F;
-            nibble = entry & 0x0F;
-          } else {
-            // Escape: six 1 bits, 3 bits of run length minus 1, 4 bits of nibble. A fetch here may
-            // push the leading 1 bits out of the window; the seven bits used stay in it.
-            if (bits_left < 15) {
-              window = ((window << 8) | next_byte()) & 0xFFFF;
-              bits_left += 8;
-            }
-            const unsigned escape = window >> (bits_left - 13);
-            run = (escape >> 4) & 7;
-            nibble = escape & 0x0F;
-            bits_left -= 13;
-          }
-          // One fetch for a code of up to 8 bits; a longer one (only under force) may need two.
-          while (bits_left <= 8) {
-            window = ((window << 8) | next_byte()) & 0xFFFF;
-            bits_left += 8;
-          }
-          // The last byte a used bit lies in is the one before the bits_left / 8 unread bytes.
-          if (fetched_outside && read_pos - 1 - bits_left / 8 >= length) {
-            state.outside_position = length;
-            return finish(NEMESIS_OUTSIDE_INPUT);
-          }
+  // The tiles are one stream of nibbles, two to a byte, the first in the high half. A code's run
+  // goes into it at once: a byte whose low half it starts in is completed, and the rest is one
+  // store of the nibble repeated, which may write ahead of the run (the next code overwrites that)
+  // but never past the area: near its end the run is stored byte by byte. Whatever remains of a
+  // run after the last tile is dropped.
+  const NemesisDictionary& dictionary = *state.dictionary;
+  const bool force = state.force != 0;
+  std::uint8_t* out = state.output.data();
+  const std::size_t area = state.output.size();
+  const std::size_t nibbles = static_cast<std::size_t>(tiles) * 64;
+  std::size_t at = 0;  // nibbles written
+  while (at < nibbles) {
+    const std::uint32_t ahead = stream.peek32(bit);
+    const unsigned prefix = ahead >> 24;
+    unsigned nibble = 0;
+    std::size_t run = 0;
+    if (prefix < 0xFC) {
+      const unsigned entry = dictionary[prefix];
+      if (entry == EMPTY_ENTRY && !force) {
+        write_pos = at / 2;
+        tiles_done = static_cast<std::int32_t>(at / 64);
+        // A look made of bytes past the end of the image is no code at all.
+        if (bit + 8 > bits_in_image) {
+          state.outside_position = static_cast<std::int64_t>(state.image.size());
+          return finish(NEMESIS_OUTSIDE_INPUT);
         }
-        row = (row << 4) | nibble;
+        return finish(NEMESIS_EMPTY_ENTRY_MET);
       }
-      if (xor_mode && write_pos > 0) row ^= previous_row;
-      previous_row = row;
-      out[write_pos] = static_cast<std::uint8_t>(row >> 24);
-      out[write_pos + 1] = static_cast<std::uint8_t>(row >> 16);
-      out[write_pos + 2] = static_cast<std::uint8_t>(row >> 8);
-      out[write_pos + 3] = static_cast<std::uint8_t>(row);
-      write_pos += 4;
+      bit += (entry >> 8) & 0x0F;
+      run = ((entry >> 4) & 0x0F) + 1;
+      nibble = entry & 0x0F;
+    } else {
+      // Escape: six 1 bits, 3 bits of run length minus 1, 4 bits of nibble.
+      const unsigned escape = (ahead >> 19) & 0x7F;
+      run = (escape >> 4) + 1;
+      nibble = escape & 0x0F;
+      bit += 13;
     }
-    state.tiles_left -= 1;
+    if (bit > bits_in_image) {
+      write_pos = at / 2;
+      tiles_done = static_cast<std::int32_t>(at / 64);
+      state.outside_position = static_cast<std::int64_t>(state.image.size());
+      return finish(NEMESIS_OUTSIDE_INPUT);
+    }
+    if (run > nibbles - at) run = nibbles - at;
+
+    std::size_t byte = at / 2;
+    at += run;
+    if ((at - run) % 2 != 0) {
+      out[byte] = static_cast<std::uint8_t>((out[byte] & 0xF0) | nibble);
+      ++byte;
+      --run;
+    }
+    const std::uint8_t pair = static_cast<std::uint8_t>(nibble * 0x11);
+    if (byte + 8 <= area) {
+      const std::uint64_t repeated = pair * 0x0101010101010101ull;
+      std::memcpy(out + byte, &repeated, 8);  // a run is at most 16 nibbles: 8 bytes
+    } else {
+      for (std::size_t k = 0; k < (run + 1) / 2; ++k) out[byte + k] = pair;
+    }
+  }
+  write_pos = nibbles / 2;
+  tiles_done = tiles;
+
+  // XOR mode: each row of 4 bytes after the first is XORed with the row output before it.
+  if (state.xor_mode != 0) {
+    std::uint32_t previous = 0;
+    for (std::size_t row = 0; row < write_pos; row += 4) {
+      std::uint32_t current;
+      std::memcpy(&current, out + row, 4);
+      current ^= previous;
+      std::memcpy(out + row, &current, 4);
+      previous = current;
+    }
   }
   return finish(NEMESIS_DONE);
 }

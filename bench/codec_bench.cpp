@@ -1,0 +1,188 @@
+// Decode throughput of every decoder, in bytes of output per second, each beside a memcpy of the
+// same output size; and the Enigma encoder.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "crackers/crackers.h"
+#include "enigma/enigma.h"
+#include "images.h"
+#include "kozinski/kozinski.h"
+#include "nemesis/nemesis.h"
+#include "support/crackers_module.h"
+#include "support/kozinski_stream.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+InputImage image_of(const Bytes& bytes) {
+  InputImage image;
+  image.data = bytes;
+  image.length = static_cast<std::int32_t>(bytes.size());
+  return image;
+}
+
+void BM_Memcpy(benchmark::State& state) {
+  const auto size = static_cast<std::size_t>(state.range(0));
+  Bytes from(size, 0x5A), to(size);
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), size);
+    benchmark::DoNotOptimize(to.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+}
+BENCHMARK(BM_Memcpy)->Arg(1 << 20);
+
+// A Kozinski stream of about 1 MiB of output: a mix of literals, short copies and long copies.
+Bytes kozinski_stream() {
+  std::mt19937 random(3);
+  KozinskiStreamBuilder stream;
+  std::size_t produced = 0;
+  while (produced < 1000000) {
+    const unsigned kind = random() % 10;
+    if (kind < 4 || produced < 300) {
+      stream.literal(static_cast<std::uint8_t>(random() % 16));
+      produced += 1;
+    } else if (kind < 7) {
+      const int count = 2 + static_cast<int>(random() % 4);
+      stream.short_copy(count, 1 + static_cast<int>(random() % 256));
+      produced += static_cast<std::size_t>(count);
+    } else if (kind < 9) {
+      const int count = 3 + static_cast<int>(random() % 7);
+      stream.long_copy(count, 1 + static_cast<int>(random() % std::min<std::size_t>(produced, 8192)));
+      produced += static_cast<std::size_t>(count);
+    } else {
+      const int count = 10 + static_cast<int>(random() % 60);
+      stream.long_copy_extended(count, 1 + static_cast<int>(random() % std::min<std::size_t>(produced, 8192)));
+      produced += static_cast<std::size_t>(count);
+    }
+  }
+  return stream.end().bytes();
+}
+
+void BM_KozinskiDecode(benchmark::State& state) {
+  const InputImage image = image_of(kozinski_stream());
+  Bytes output(KOZINSKI_OUTPUT_SIZE);
+  std::int64_t produced = 0;
+  for (auto _ : state) {
+    const KozinskiResult result = decode_kozinski(image, 0, output);
+    produced += result.decoded_length;
+    benchmark::DoNotOptimize(output.data());
+  }
+  state.SetBytesProcessed(produced);
+}
+BENCHMARK(BM_KozinskiDecode);
+
+// A Crackers module of 16384 groups: literals and references of every length, k = 0.
+Bytes crackers_module_stream() {
+  std::mt19937 random(4);
+  CrackersModuleBuilder module(0x0000, 0);
+  module.literal(1);
+  for (int item = 1; item < 8 * 16384; ++item) {
+    if (random() % 3 == 0 || item < 16) {
+      module.literal(static_cast<std::uint8_t>(random() % 8));
+    } else {
+      module.reference(1 + random() % 16, 2 + random() % 16);
+    }
+  }
+  return module.bytes();
+}
+
+void BM_CrackersDecode(benchmark::State& state) {
+  const InputImage image = image_of(crackers_module_stream());
+  Bytes output(CRACKERS_OUTPUT_SIZE);
+  std::int64_t produced = 0;
+  for (auto _ : state) {
+    const CrackersModuleResult result = decode_crackers_module(image, 0, output);
+    produced += result.decoded_size;
+    benchmark::DoNotOptimize(output.data());
+  }
+  state.SetBytesProcessed(produced);
+}
+BENCHMARK(BM_CrackersDecode);
+
+// 32767 tiles: few-colour art (0), noisy tiles (1), few-colour art in XOR mode (2).
+void BM_NemesisDecode(benchmark::State& state) {
+  const auto kind = state.range(0);
+  Bytes tiles = few_colour_tiles(32767, 5);
+  if (kind == 1) {
+    std::mt19937 random(6);
+    for (std::uint8_t& byte : tiles) byte = static_cast<std::uint8_t>(random());
+  }
+  const Bytes archive = compress_nemesis(tiles, kind == 2);
+  Bytes output(tiles.size());
+  NemesisDictionary dictionary;
+  std::int64_t produced = 0;
+  for (auto _ : state) {
+    NemesisState nemesis;
+    nemesis.dictionary = &dictionary;
+    start_archive(nemesis, archive, 0);
+    nemesis.output = output;
+    build_dictionary(nemesis);
+    decode_tiles(nemesis);
+    produced += nemesis.write_pos;
+    benchmark::DoNotOptimize(output.data());
+  }
+  state.SetBytesProcessed(produced);
+  state.SetLabel(kind == 0 ? "few colours" : kind == 1 ? "noisy" : "few colours, XOR");
+}
+BENCHMARK(BM_NemesisDecode)->Arg(0)->Arg(1)->Arg(2);
+
+// Plane maps of a typical shape, 512 K words: blank runs of the common word, rows of consecutive
+// tiles, tiles with priority and palette flags.
+Bytes plane_maps() {
+  std::mt19937 random(7);
+  Bytes bytes;
+  std::uint16_t next_tile = 0x0100;
+  while (bytes.size() < (1u << 20)) {
+    const unsigned kind = random() % 6;
+    const std::size_t n = 1 + random() % 24;
+    for (std::size_t i = 0; i < n && bytes.size() < (1u << 20); ++i) {
+      std::uint16_t word = 0;
+      if (kind == 1 || kind == 2) word = next_tile++;
+      if (kind == 3) word = static_cast<std::uint16_t>(0xA000 | (random() % 0x40));
+      if (kind == 4) word = static_cast<std::uint16_t>(0x2000 | (0x300 + i));
+      bytes.push_back(static_cast<std::uint8_t>(word >> 8));
+      bytes.push_back(static_cast<std::uint8_t>(word));
+    }
+  }
+  return bytes;
+}
+
+Bytes enigma_stream_of(const Bytes& words) {
+  const WordBits bits = scan_word_bits(words);
+  const CommonAndIncrement values = choose_common_and_increment(words);
+  Bytes stream;
+  enigma_encode(words, EnigmaHeader{bits.inline_bits, bits.flag_mask, values.increment_word, values.common_word}, stream);
+  return stream;
+}
+
+void BM_EnigmaDecode(benchmark::State& state) {
+  const InputImage image = image_of(enigma_stream_of(plane_maps()));
+  Bytes output(ENIGMA_OUTPUT_SIZE);
+  std::int64_t produced = 0;
+  for (auto _ : state) {
+    const EnigmaDecodeResult result = enigma_decode(image, 0, output);
+    produced += result.decoded_size;
+    benchmark::DoNotOptimize(output.data());
+  }
+  state.SetBytesProcessed(produced);
+}
+BENCHMARK(BM_EnigmaDecode);
+
+// The whole encoding of 1 MiB of plane maps: header bits, value analysis, packets.
+void BM_EnigmaEncode(benchmark::State& state) {
+  const Bytes words = plane_maps();
+  for (auto _ : state) {
+    const Bytes stream = enigma_stream_of(words);
+    benchmark::DoNotOptimize(stream.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * words.size()));
+}
+BENCHMARK(BM_EnigmaEncode)->Unit(benchmark::kMillisecond);
+
+}  // namespace
