@@ -40,30 +40,35 @@ CrackersModuleResult decode_crackers_module(const InputImage& image, std::int32_
     return result;
   }
 
-  // From here every byte of the module is known to lie in the image, and every copy to fit.
+  // From here every byte of the module is known to lie in the image, and every copy to fit. With
+  // 8 bytes to spare past the largest output, copies move 8 bytes at a time.
   const std::uint8_t* stream = image.data.data() + input.position();
-  std::uint8_t* out = output.data();
-  std::size_t out_pos = 0;
+  OutputWriter out(output);
+  const bool spare = static_cast<std::int64_t>(output.size()) >= header.largest_output() + static_cast<std::int64_t>(OutputWriter::SLACK);
   const int shift = header.shift();
   const unsigned length_mask = (1u << shift) - 1;
   FlagBitReader flags(*stream++, header.flag_bytes() - 1);
   auto next_flag_byte = [&] { return *stream++; };
   while (flags.more()) {
     if (flags.take(next_flag_byte) == 0) {
-      out[out_pos++] = *stream++;
+      out.put_inside(*stream++);
       continue;
     }
     const unsigned reference = *stream++;
     const std::size_t distance = (reference >> shift) + 1;
     const std::size_t length = (reference & length_mask) + 2;
-    if (distance > out_pos) {
+    if (distance > static_cast<std::size_t>(out.count())) {
       result.status = CrackersStatus::invalid_offset;
       result.error_position = static_cast<std::int32_t>(stream - image.data.data());
       return result;
     }
-    for (std::size_t i = 0; i < length; ++i, ++out_pos) out[out_pos] = out[out_pos - distance];
+    if (spare) {
+      out.copy_back_inside(distance, length);
+    } else {
+      out.copy_back(distance, length);
+    }
   }
+  result.decoded_size = out.count();
   result.end_position = static_cast<std::int32_t>(stream - image.data.data());
-  result.decoded_size = static_cast<std::int32_t>(out_pos);
   return result;
 }

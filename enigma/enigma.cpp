@@ -1,13 +1,42 @@
 #include "enigma.h"
 
-std::uint16_t read_inline_value(BitWindow& window, const EnigmaHeader& header) {
-  std::uint32_t flags = 0;
-  for (int word_bit = 15; word_bit >= 11; --word_bit) {
-    if ((header.flag_mask >> (word_bit - 11)) & 1u) flags |= window.read_bit() << word_bit;
+#include <bit>
+
+namespace {
+
+// For each flag mask, the flag bits as read (the first read the highest) spread onto the word bits
+// 11 to 15 that the mask selects.
+struct FlagSpread {
+  std::array<std::array<std::uint16_t, 32>, 32> word{};
+  std::array<int, 32> count{};
+  constexpr FlagSpread() {
+    for (unsigned mask = 0; mask < 32; ++mask) {
+      count[mask] = std::popcount(mask);
+      for (unsigned read = 0; read < 32; ++read) {
+        int next = count[mask] - 1;  // the read bit that goes to the next selected word bit
+        std::uint16_t flags = 0;
+        for (int word_bit = 15; word_bit >= 11; --word_bit) {
+          if ((mask >> (word_bit - 11)) & 1u) flags |= static_cast<std::uint16_t>(((read >> next--) & 1u) << word_bit);
+        }
+        word[mask][read] = flags;
+      }
+    }
   }
+};
+constexpr FlagSpread FLAG_SPREAD;
+
+}  // namespace
+
+std::uint16_t read_inline_value(BitWindow& window, const EnigmaHeader& header) {
+  const unsigned mask = header.flag_mask & 0x1Fu;
+  const int flag_count = FLAG_SPREAD.count[mask];
+  const std::uint32_t flags = flag_count > 0 ? FLAG_SPREAD.word[mask][window.read(flag_count)] : 0u;
   // Only the low 16 bits of the low part reach the value, so a part wider than 32 bits may wrap.
   std::uint32_t low = 0;
-  for (int i = 0; i < header.inline_bits; ++i) low = (low << 1) | window.read_bit();
+  for (int left = header.inline_bits; left > 0; left -= 16) {
+    const int take = left < 16 ? left : 16;
+    low = (low << take) | window.read(take);
+  }
   return static_cast<std::uint16_t>(flags + low);
 }
 

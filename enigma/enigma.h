@@ -34,53 +34,48 @@ struct EnigmaHeader {
   std::uint16_t common_word = 0;
 };
 
-// The bits fetched from the stream but not yet read. Bytes are fetched one at a time: two at the
-// start; after every packet head and every inline value when 8 or fewer bits are unread; and in
-// the middle of an inline value when it needs a bit and none is unread. So at least 8 bits are
-// unread before every packet head, and the position after the end code is
-// offset + 8 + floor(B / 8) for a stream of B bits.
+// The bits fetched from the stream but not yet read. The format fetches bytes one at a time: two
+// at the start; after every packet head and every inline value when 8 or fewer bits are unread;
+// and in the middle of an inline value when it needs a bit and none is unread. So at least 8 bits
+// are unread before every packet head, and after each of those fetch points 9 to 16 are: the
+// window has then fetched exactly floor(B / 8) + 2 bytes of a stream of which B bits were read.
+// That is all the fetching decides, so the window reads the stream as a bit cursor and works its
+// position out from B; after the end code it is offset + 8 + floor(B / 8).
 //
 // Fetched bytes are look-ahead: only a byte one of whose bits is read counts as consumed, so a
 // stream that ends at the last byte of its file decodes although the window looks past it.
 class BitWindow {
  public:
-  BitWindow(InputReader& input, std::int64_t stream_start) : input_(input) {
-    position_ = stream_start;
-    fetch();
-    fetch();
-  }
+  BitWindow(InputReader& input, std::int64_t stream_start)
+      : input_(input), stream_(input.image(), stream_start), stream_start_(stream_start),
+        first_unconsumed_(stream_start) {}
 
-  // The next n bits (n up to 8), with at least n unread.
+  // The next n bits (1 to 25).
   unsigned read(int n) {
-    bits_left_ -= n;
-    note_consumed();
-    return (window_ >> bits_left_) & ((1u << n) - 1);
+    const unsigned bits = stream_.peek32(bits_read_) >> (32 - n);
+    bits_read_ += n;
+    return bits;
   }
-  // The next 3 unread bits, left unread.
-  unsigned peek3() const { return (window_ >> (bits_left_ - 3)) & 7u; }
-  // One bit, fetching a byte first when none is unread.
-  unsigned read_bit() {
-    if (bits_left_ == 0) fetch();
-    return read(1);
-  }
+  // The next 3 bits, left unread.
+  unsigned peek3() { return stream_.peek32(bits_read_) >> 29; }
+  unsigned read_bit() { return read(1); }
+
+  // A fetch point: the bits read so far count as consumed (the input reader notes one outside the
+  // image), and position() stands where the format's fetching puts it.
   void refill() {
-    if (bits_left_ <= 8) fetch();
+    if (bits_read_ == 0) return;
+    const std::int64_t last = stream_.byte_of(bits_read_ - 1);
+    input_.consume(first_unconsumed_, last + 1 - first_unconsumed_);
+    first_unconsumed_ = last + 1;
   }
-  std::int64_t position() const { return position_; }
+  std::int64_t position() const { return stream_start_ + 2 + bits_read_ / 8; }
 
  private:
-  void fetch() {
-    window_ = (window_ << 8) | input_.look(position_);
-    ++position_;
-    bits_left_ += 8;
-  }
-  // The last bit read lies in the byte before the bits_left / 8 wholly unread ones.
-  void note_consumed() { input_.consume(position_ - 1 - bits_left_ / 8); }
-
   InputReader& input_;
-  std::uint32_t window_ = 0;  // unread bits in the low bits_left bits
-  int bits_left_ = 0;
-  std::int64_t position_ = 0;  // the next byte to fetch
+  MsbBitStream stream_;
+  std::int64_t stream_start_;
+  std::int64_t bits_read_ = 0;  // B
+  std::int64_t first_unconsumed_;
 };
 
 // Reads an inline value: the flag bits flag_mask selects, then inline_bits low bits.

@@ -41,24 +41,38 @@ struct KozinskiResult {
 
 // Takes the descriptor bits of a stream and reloads fields as they run out. A freshly read field
 // is only look-ahead until one of its bits is taken: then its two bytes count as consumed.
+//
+// take_bit<false> is for a decoder that has made sure the field it may load lies in the image: it
+// reads the field straight and does not record it as consumed (the image holds it anyway).
 class DescriptorReader {
  public:
-  explicit DescriptorReader(InputReader& input) : input_(input) { load_field(); }
+  explicit DescriptorReader(InputReader& input) : input_(input) { load_field<true>(); }
 
+  // Where the current field stands.
+  std::int64_t field_position() const { return field_position_; }
+
+  template <bool kChecked = true>
   unsigned take_bit() {
-    if (bits_left_ == 16) input_.consume(field_position_, 2);
+    if constexpr (kChecked) {
+      if (bits_left_ == 16) input_.consume(field_position_, 2);
+    }
     const unsigned bit = descriptor_ & 1u;
     descriptor_ >>= 1;
-    if (--bits_left_ == 0) load_field();
+    if (--bits_left_ == 0) load_field<kChecked>();
     return bit;
   }
 
  private:
+  template <bool kChecked>
   void load_field() {
     field_position_ = input_.position();
-    descriptor_ = input_.look(field_position_) |
-                  static_cast<unsigned>(input_.look(field_position_ + 1)) << 8;
-    input_.skip(2);
+    if constexpr (kChecked) {
+      descriptor_ = input_.look(field_position_) | static_cast<unsigned>(input_.look(field_position_ + 1)) << 8;
+      input_.skip(2);
+    } else {
+      descriptor_ = input_.take_inside();
+      descriptor_ |= static_cast<unsigned>(input_.take_inside()) << 8;
+    }
     bits_left_ = 16;
   }
 

@@ -1,6 +1,5 @@
 #include "nemesis.h"
 
-#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -76,47 +75,6 @@ int build_dictionary(NemesisState& state) {
   }
 }
 
-namespace {
-
-// The bit stream of an archive, read from the most significant bit of each byte. Bits past the end
-// of the image read as zero. 57 bits or more from a stream position stand in a register, reloaded
-// once the codes have used 25 of them, so a code of up to 15 bits always finds 32 ahead.
-class StreamBits {
- public:
-  StreamBits(std::span<const std::uint8_t> image, std::int64_t first_byte) : image_(image), first_byte_(first_byte) {
-    load(0);
-  }
-
-  // The 32 stream bits from bit number `bit` on, the first of them at the top.
-  std::uint32_t peek32(std::int64_t bit) {
-    if (bit - loaded_from_ > 25) load(bit);
-    return static_cast<std::uint32_t>((loaded_ << (bit - loaded_from_)) >> 32);
-  }
-
- private:
-  void load(std::int64_t bit) {
-    const std::int64_t byte = first_byte_ + (bit >> 3);
-    std::uint64_t ahead = 0;
-    if (byte >= 0 && static_cast<std::uint64_t>(byte) + 8 <= image_.size()) {
-      std::memcpy(&ahead, image_.data() + byte, 8);
-      if constexpr (std::endian::native == std::endian::little) ahead = __builtin_bswap64(ahead);
-    } else {
-      for (std::int64_t i = byte; i < byte + 8; ++i) {
-        ahead = ahead << 8 | (static_cast<std::uint64_t>(i) < image_.size() ? image_[static_cast<std::size_t>(i)] : 0u);
-      }
-    }
-    loaded_ = ahead << (bit & 7);
-    loaded_from_ = bit;
-  }
-
-  std::span<const std::uint8_t> image_;
-  std::int64_t first_byte_;
-  std::uint64_t loaded_ = 0;       // stream bits from loaded_from_ on, at the top
-  std::int64_t loaded_from_ = 0;
-};
-
-}  // namespace
-
 int decode_tiles(NemesisState& state) {
   // The format reads the stream through a 16-bit window: two bytes at the start, one more each
   // time 8 or fewer bits are left unread after a code, and one ahead of an escape met with fewer
@@ -126,8 +84,8 @@ int decode_tiles(NemesisState& state) {
   // the archive end out from T. A code uses bits up to T, so the archive runs outside the image
   // exactly when T passes the bits the image holds; the look-ahead past T is not an error.
   const std::int64_t stream_start = state.read_pos;
-  const std::int64_t bits_in_image = 8 * (static_cast<std::int64_t>(state.image.size()) - stream_start);
-  StreamBits stream(state.image, stream_start);
+  MsbBitStream stream(state.image, stream_start);
+  const std::int64_t bits_in_image = stream.bits_in_image();
   std::int64_t bit = 0;  // T, the stream bits consumed by codes
   std::int32_t tiles_done = 0;
   const std::int32_t tiles = state.tiles_left;
