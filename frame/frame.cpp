@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -59,6 +60,11 @@ bool option_given(std::span<char* const> arguments, std::string_view option) {
   }
   return false;
 }
+
+OutputArea::OutputArea(std::size_t size)
+    : bytes_(size > 0 ? static_cast<std::uint8_t*>(std::calloc(size, 1)) : nullptr), size_(size) {}
+
+OutputArea::~OutputArea() { std::free(bytes_); }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : file_(other.file_),

@@ -33,6 +33,28 @@ std::optional<InputImage> load_input_image(const char* path);
 // True when any of the arguments is exactly `option` (case-sensitive, whole argument).
 bool option_given(std::span<char* const> arguments, std::string_view option);
 
+// A codec's output area: a fixed number of zero bytes, allocated once. It comes from calloc, so
+// the pages a codec never writes are never touched (a 16 MiB area costs nothing up front).
+class OutputArea {
+ public:
+  explicit OutputArea(std::size_t size);
+  ~OutputArea();
+  OutputArea(const OutputArea&) = delete;
+  OutputArea& operator=(const OutputArea&) = delete;
+
+  // False when the memory could not be had; the area is then empty.
+  bool allocated() const { return bytes_ != nullptr || size_ == 0; }
+  std::span<std::uint8_t> bytes() { return {bytes_, bytes_ != nullptr ? size_ : 0}; }
+  std::uint8_t* data() { return bytes_; }
+
+ private:
+  std::uint8_t* bytes_;
+  std::size_t size_;
+};
+
+// What a program prints, then ending with -1, when its output area can't be allocated.
+inline constexpr const char* NO_MEMORY_TEXT = "There is not enough memory for the output area.\n\n";
+
 // The 8192 zero bytes that the padding options write ahead of an output file's data.
 struct PaddingBlock {
   static constexpr std::size_t SIZE = 0x2000;

@@ -1,7 +1,6 @@
 // GORVELT infile outfile offset [-p] [-f]: decodes the Nemesis archive of art tiles at `offset` of
 // infile into outfile.
 #include <cstdio>
-#include <vector>
 
 #include "frame/frame.h"
 #include "nemesis/nemesis.h"
@@ -78,8 +77,12 @@ int main(int argc, char** argv) {
 
   const int header = start_archive(state, image->bytes(), offset);
   const std::int32_t tile_count = state.tiles_left;
-  std::vector<std::uint8_t> output(static_cast<std::size_t>(tile_count) * 32, 0);
-  state.output = output;
+  OutputArea output(static_cast<std::size_t>(tile_count) * 32);
+  if (!output.allocated()) {
+    std::printf("%s", NO_MEMORY_TEXT);
+    return EXIT_FAILED;
+  }
+  state.output = output.bytes();
 
   std::printf("%s", DICTIONARY_PROGRESS_TEXT);
   if (header == NEMESIS_OUTSIDE_INPUT) return fail_outside(state);

@@ -65,7 +65,11 @@ int main(int argc, char** argv) {
     std::printf("%s", OPEN_FAILURE_TEXT);
     return EXIT_FAILED;
   }
-  std::vector<std::uint8_t> output(CRACKERS_OUTPUT_SIZE, 0);
+  OutputArea output(CRACKERS_OUTPUT_SIZE);
+  if (!output.allocated()) {
+    std::printf("%s", NO_MEMORY_TEXT);
+    return EXIT_FAILED;
+  }
 
   std::int32_t module_count = 1;
   std::int32_t position = offset;
@@ -85,7 +89,7 @@ int main(int argc, char** argv) {
   for (std::int32_t module = 1; module <= module_count; ++module) {
     std::printf(MODULE_PROGRESS_TEXT, module);
     std::fflush(stdout);
-    const CrackersModuleResult result = decode_crackers_module(*image, position, output);
+    const CrackersModuleResult result = decode_crackers_module(*image, position, output.bytes());
     if (result.status != CrackersStatus::success) {
       std::printf("%s", ERROR_TEXT);
       switch (result.status) {

@@ -1,7 +1,6 @@
 // QUIRNOL infile outfile offset [-p]: decodes the Enigma stream at `offset` of infile into outfile,
 // or with -p into the extended 16 KB form of a special stage.
 #include <cstdio>
-#include <vector>
 
 #include "enigma/enigma.h"
 #include "frame/frame.h"
@@ -37,12 +36,16 @@ int main(int argc, char** argv) {
     std::printf("%s", OPEN_FAILURE_TEXT);
     return EXIT_FAILED;
   }
-  std::vector<std::uint8_t> output(ENIGMA_OUTPUT_SIZE, 0);
+  OutputArea output(ENIGMA_OUTPUT_SIZE);
+  if (!output.allocated()) {
+    std::printf("%s", NO_MEMORY_TEXT);
+    return EXIT_FAILED;
+  }
   const std::int32_t offset = parse_offset_argument(argv[3]);
 
   std::printf("%s", PROGRESS_TEXT);
   std::fflush(stdout);
-  const EnigmaDecodeResult result = enigma_decode(*image, offset, output);
+  const EnigmaDecodeResult result = enigma_decode(*image, offset, output.bytes());
   if (result.status != EnigmaStatus::finished) {
     std::printf("%s", ERROR_TEXT);
     if (result.status == EnigmaStatus::outside_input) {
@@ -57,7 +60,7 @@ int main(int argc, char** argv) {
   bool written = file.has_value();
   if (written) {
     written = special_stage
-                  ? pad_special_stage(*file, output)
+                  ? pad_special_stage(*file, output.bytes())
                   : file->write(std::span(output.data(), static_cast<std::size_t>(result.decoded_size)));
   }
   const auto file_length = written ? static_cast<std::int32_t>(file->written()) : 0;

@@ -1,6 +1,5 @@
 // TAMBRIX infile outfile offset: decodes the Kozinski archive at `offset` of infile into outfile.
 #include <cstdio>
-#include <vector>
 
 #include "frame/frame.h"
 #include "kozinski/kozinski.h"
@@ -50,11 +49,15 @@ int main(int argc, char** argv) {
     std::printf("%s", OPEN_FAILURE_TEXT);
     return EXIT_FAILED;
   }
-  std::vector<std::uint8_t> output(KOZINSKI_OUTPUT_SIZE, 0);
+  OutputArea output(KOZINSKI_OUTPUT_SIZE);
+  if (!output.allocated()) {
+    std::printf("%s", NO_MEMORY_TEXT);
+    return EXIT_FAILED;
+  }
 
   std::printf("%s", PROGRESS_TEXT);
   std::fflush(stdout);
-  const KozinskiResult result = decode_kozinski(*image, start, output);
+  const KozinskiResult result = decode_kozinski(*image, start, output.bytes());
   if (result.status != KozinskiStatus::finished) {
     print_decode_error(result);
     return EXIT_FAILED;
