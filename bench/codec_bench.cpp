@@ -154,10 +154,8 @@ Bytes plane_maps() {
 }
 
 Bytes enigma_stream_of(const Bytes& words) {
-  const WordBits bits = scan_word_bits(words);
-  const CommonAndIncrement values = choose_common_and_increment(words);
   Bytes stream;
-  enigma_encode(words, EnigmaHeader{bits.inline_bits, bits.flag_mask, values.increment_word, values.common_word}, stream);
+  enigma_compress(words, stream);
   return stream;
 }
 

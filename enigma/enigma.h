@@ -176,6 +176,10 @@ void write_inline_value(BitWriter& writer, const EnigmaHeader& header, std::uint
 // the final byte. Its length is 6 + floor(B / 8) + 1 for a bit stream of B bits.
 void enigma_encode(std::span<const std::uint8_t> data, const EnigmaHeader& header, std::vector<std::uint8_t>& out);
 
+// The whole encoding in one call: the header bits and values worked out from the data, then
+// enigma_encode.
+void enigma_compress(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& out);
+
 // The extended 16 KB form of a special stage: 4096 zero bytes; 64 rows of 128 bytes, each 32 zero
 // bytes, 64 data bytes and 32 zero bytes; 4096 zero bytes. The data bytes are the first 4096 bytes
 // of a decoded stream, 64 to a row.

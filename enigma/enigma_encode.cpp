@@ -98,6 +98,12 @@ void write_inline_value(BitWriter& writer, const EnigmaHeader& header, std::uint
   for (int j = header.inline_bits - 1; j >= 0; --j) writer.put_bit(j < 16 ? word >> j : 0u);
 }
 
+void enigma_compress(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& out) {
+  const WordBits bits = scan_word_bits(data);
+  const CommonAndIncrement values = choose_common_and_increment(data);
+  enigma_encode(data, EnigmaHeader{bits.inline_bits, bits.flag_mask, values.increment_word, values.common_word}, out);
+}
+
 void enigma_encode(std::span<const std::uint8_t> data, const EnigmaHeader& header, std::vector<std::uint8_t>& out) {
   out.push_back(header.inline_bits);
   out.push_back(header.flag_mask);

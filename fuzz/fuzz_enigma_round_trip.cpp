@@ -10,11 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static std::vector<std::uint8_t> output(ENIGMA_OUTPUT_SIZE);
   const std::span<const std::uint8_t> words(data, size & ~std::size_t{1});
   if (words.size() > static_cast<std::size_t>(ENIGMA_OUTPUT_SIZE)) return 0;
-  const WordBits bits = scan_word_bits(words);
-  const CommonAndIncrement values = choose_common_and_increment(words);
   InputImage stream;
-  enigma_encode(words, EnigmaHeader{bits.inline_bits, bits.flag_mask, values.increment_word, values.common_word},
-                stream.data);
+  enigma_compress(words, stream.data);
   stream.length = static_cast<std::int32_t>(stream.data.size());
   const EnigmaDecodeResult result = enigma_decode(stream, 0, output);
   if (result.status != EnigmaStatus::finished) __builtin_trap();

@@ -21,10 +21,8 @@ Bytes bytes_of(const Words& words) {
 }
 
 Bytes encode(const Bytes& data) {
-  const WordBits bits = scan_word_bits(data);
-  const CommonAndIncrement values = choose_common_and_increment(data);
   Bytes stream;
-  enigma_encode(data, EnigmaHeader{bits.inline_bits, bits.flag_mask, values.increment_word, values.common_word}, stream);
+  enigma_compress(data, stream);
   return stream;
 }
 

@@ -97,9 +97,7 @@ TEST(Volskar, SpecialStageFormWrittenByQuirnolComesBack) {
   // 64 rows; QUIRNOL decodes that stream to the same 4096 bytes.
   const Bytes rows = map_words(2048, 5);
   std::vector<std::uint8_t> stream;
-  const WordBits bits = scan_word_bits(rows);
-  const CommonAndIncrement values = choose_common_and_increment(rows);
-  enigma_encode(rows, EnigmaHeader{bits.inline_bits, bits.flag_mask, values.increment_word, values.common_word}, stream);
+  enigma_compress(rows, stream);
   for (const char* option : {"-p", "-P"}) {
     TempDir dir;
     dir.write("stage.eni", stream);
