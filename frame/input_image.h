@@ -1,16 +1,18 @@
-// The input image: a whole input file in memory, and the one reader through which every codec
-// reads it.
+// The input image: a whole input file in memory, and the readers through which codecs read it.
 //
-// A codec never indexes the image directly. It reads through an InputReader, which yields zero for
-// any position outside the image (before its first byte or at and past its length) and remembers
-// the first such position whose byte the codec actually consumed. Bytes fetched only as look-ahead
-// (a bit window filled ahead of need, a descriptor field none of whose bits is used) are read with
-// look() and never count; a codec that uses them says so with consume(). The decision "this stream
-// ran outside the file" is therefore made in one place: ran_outside().
+// A codec reads through an InputReader, which yields zero for any position outside the image
+// (before its first byte or at and past its length) and remembers the first such position whose
+// byte the codec actually consumed. Bytes fetched only as look-ahead (a bit window filled ahead of
+// need, a descriptor field none of whose bits is used) are read with look() and never count; a
+// codec that uses them says so with consume(). The decision "this stream ran outside the file" is
+// therefore made in one place: ran_outside(). Bit streams are read through an MsbBitStream, which
+// also yields zero outside the image; its codec reports the bytes it used to its InputReader or
+// compares the bits it used with bits_in_image(). Only a range the reader has vouched for
+// (inside_ahead(), or a length checked against the image) is read without a check.
 #pragma once
 
-#include <cstddef>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -43,11 +45,12 @@ class InputReader {
 
   // Records that the bytes [index, index + count) are part of the stream.
   void consume(std::int64_t index, std::int64_t count = 1) {
-    for (std::int64_t i = index; i < index + count; ++i) {
-      if (!inside(i)) {
-        note_outside(i);
-        return;
-      }
+    if (count <= 0) return;
+    const auto size = static_cast<std::int64_t>(image_.size());
+    if (index < 0) {
+      note_outside(index);
+    } else if (index + count > size) {
+      note_outside(index > size ? index : size);
     }
   }
 
