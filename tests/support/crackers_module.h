@@ -2,7 +2,9 @@
 // references, and the flag bytes are placed before each group of eight.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 class CrackersModuleBuilder {
@@ -48,6 +50,31 @@ class CrackersModuleBuilder {
   unsigned k_;
   std::vector<Item> items_;
 };
+
+// A module compressed greedily: the longest match within the reach of shift selector k, else a
+// literal. The data must fit one module (at most 131,072 items).
+inline std::vector<std::uint8_t> compress_crackers_module(std::uint16_t load_location, unsigned k,
+                                                          std::span<const std::uint8_t> data) {
+  CrackersModuleBuilder module(load_location, k);
+  const unsigned s = 4 - k;
+  const std::size_t reach = std::size_t{1} << (8 - s);
+  const std::size_t longest = (std::size_t{1} << s) + 1;
+  for (std::size_t at = 0; at < data.size();) {
+    std::size_t best = 0, best_distance = 0;
+    for (std::size_t distance = 1; distance <= std::min(reach, at); ++distance) {
+      std::size_t n = 0;
+      while (n < longest && at + n < data.size() && data[at + n] == data[at + n - distance]) ++n;
+      if (n > best) best = n, best_distance = distance;
+    }
+    if (best >= 2) {
+      module.reference(static_cast<unsigned>(best_distance), static_cast<unsigned>(best));
+      at += best;
+    } else {
+      module.literal(data[at++]);
+    }
+  }
+  return module.bytes();
+}
 
 // The module count minus one, then the modules back to back.
 inline std::vector<std::uint8_t> crackers_archive(const std::vector<std::vector<std::uint8_t>>& modules) {

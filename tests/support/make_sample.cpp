@@ -112,37 +112,13 @@ Bytes special_stage_layout() {
   return layout.end().bytes();
 }
 
-// A Crackers module of `tiles` tiles, compressed greedily: the longest match within the reach of
-// shift selector k, else a literal.
-Bytes crackers_module(std::uint16_t load_location, unsigned k, const Bytes& data) {
-  CrackersModuleBuilder module(load_location, k);
-  const unsigned s = 4 - k;
-  const std::size_t reach = std::size_t{1} << (8 - s);
-  const std::size_t longest = (std::size_t{1} << s) + 1;
-  for (std::size_t at = 0; at < data.size();) {
-    std::size_t best = 0, best_distance = 0;
-    for (std::size_t distance = 1; distance <= std::min(reach, at); ++distance) {
-      std::size_t n = 0;
-      while (n < longest && at + n < data.size() && data[at + n] == data[at + n - distance]) ++n;
-      if (n > best) best = n, best_distance = distance;
-    }
-    if (best >= 2) {
-      module.reference(static_cast<unsigned>(best_distance), static_cast<unsigned>(best));
-      at += best;
-    } else {
-      module.literal(data[at++]);
-    }
-  }
-  return module.bytes();
-}
-
 Bytes crackers_archive_of_art() {
   Bytes font(8 * 32), border(4 * 32), hud(6 * 32);
   for (std::size_t i = 0; i < font.size(); ++i) font[i] = (i % 4 == 1 && (i / 4) % 8 > 1) ? 0x11 : 0x00;
   for (std::size_t i = 0; i < border.size(); ++i) border[i] = static_cast<std::uint8_t>(i % 32 < 4 ? 0x66 : 0x60);
   for (std::size_t i = 0; i < hud.size(); ++i) hud[i] = static_cast<std::uint8_t>((i * 7 / 5) % 3 * 0x23);
-  return crackers_archive({crackers_module(0x0000, 0, font), crackers_module(0x0400, 2, border),
-                           crackers_module(0xA000, 1, hud)});
+  return crackers_archive({compress_crackers_module(0x0000, 0, font), compress_crackers_module(0x0400, 2, border),
+                           compress_crackers_module(0xA000, 1, hud)});
 }
 
 void place(Bytes& image, std::size_t at, const Bytes& bytes) {
