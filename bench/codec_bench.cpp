@@ -42,6 +42,22 @@ void memcpy_beside(benchmark::State& state, std::size_t size) {
   state.counters["memcpy_per_second"] = benchmark::Counter(repeats * static_cast<double>(size) / seconds);
 }
 
+// Runs `decode` (which decodes into the area and returns the bytes it produced) as the benchmark,
+// in bytes of output per second, with a memcpy of the same output size beside it.
+template <typename Decode>
+void measure_decoder(benchmark::State& state, std::size_t area_size, Decode decode) {
+  Bytes area(area_size);
+  std::int64_t produced = 0;
+  std::size_t last = 0;
+  for (auto _ : state) {
+    last = static_cast<std::size_t>(decode(area));
+    produced += static_cast<std::int64_t>(last);
+    benchmark::DoNotOptimize(area.data());
+  }
+  state.SetBytesProcessed(produced);
+  memcpy_beside(state, last);
+}
+
 // A Kozinski stream of about 1 MiB of output: literals, short copies and long copies in a random
 // mix, the hardest case for a decoder's branches.
 Bytes kozinski_stream() {
@@ -73,15 +89,7 @@ Bytes kozinski_stream() {
 // Range 0: the mixed stream above (0), or few-colour art compressed greedily (1).
 void BM_KozinskiDecode(benchmark::State& state) {
   const InputImage image = image_of(state.range(0) == 0 ? kozinski_stream() : compress_kozinski(few_colour_tiles(16384, 9)));
-  Bytes output(KOZINSKI_OUTPUT_SIZE);
-  std::int64_t produced = 0;
-  for (auto _ : state) {
-    const KozinskiResult result = decode_kozinski(image, 0, output);
-    produced += result.decoded_length;
-    benchmark::DoNotOptimize(output.data());
-  }
-  state.SetBytesProcessed(produced);
-  memcpy_beside(state, static_cast<std::size_t>(decode_kozinski(image, 0, output).decoded_length));
+  measure_decoder(state, KOZINSKI_OUTPUT_SIZE, [&](Bytes& area) { return decode_kozinski(image, 0, area).decoded_length; });
 }
 BENCHMARK(BM_KozinskiDecode)->Arg(0)->Arg(1);
 
@@ -105,15 +113,8 @@ Bytes crackers_module_stream() {
 void BM_CrackersDecode(benchmark::State& state) {
   const InputImage image =
       image_of(state.range(0) == 0 ? crackers_module_stream() : compress_crackers_module(0, 0, few_colour_tiles(16384, 9)));
-  Bytes output(CRACKERS_OUTPUT_SIZE);
-  std::int64_t produced = 0;
-  for (auto _ : state) {
-    const CrackersModuleResult result = decode_crackers_module(image, 0, output);
-    produced += result.decoded_size;
-    benchmark::DoNotOptimize(output.data());
-  }
-  state.SetBytesProcessed(produced);
-  memcpy_beside(state, static_cast<std::size_t>(decode_crackers_module(image, 0, output).decoded_size));
+  measure_decoder(state, CRACKERS_OUTPUT_SIZE,
+                  [&](Bytes& area) { return decode_crackers_module(image, 0, area).decoded_size; });
 }
 BENCHMARK(BM_CrackersDecode)->Arg(0)->Arg(1);
 
@@ -128,21 +129,16 @@ void BM_NemesisDecode(benchmark::State& state) {
     for (std::uint8_t& byte : tiles) byte = static_cast<std::uint8_t>(random());
   }
   const Bytes archive = compress_nemesis(tiles, xor_mode);
-  Bytes output(tiles.size());
   NemesisDictionary dictionary;
-  std::int64_t produced = 0;
-  for (auto _ : state) {
+  measure_decoder(state, tiles.size(), [&](Bytes& area) {
     NemesisState nemesis;
     nemesis.dictionary = &dictionary;
     start_archive(nemesis, archive, 0);
-    nemesis.output = output;
+    nemesis.output = area;
     build_dictionary(nemesis);
     decode_tiles(nemesis);
-    produced += nemesis.write_pos;
-    benchmark::DoNotOptimize(output.data());
-  }
-  state.SetBytesProcessed(produced);
-  memcpy_beside(state, output.size());
+    return nemesis.write_pos;
+  });
   state.SetLabel(std::string(noisy ? "noisy" : "few colours") + (xor_mode ? ", XOR" : ""));
 }
 BENCHMARK(BM_NemesisDecode)->ArgsProduct({{0, 1}, {0, 1}});
@@ -176,15 +172,7 @@ Bytes enigma_stream_of(const Bytes& words) {
 
 void BM_EnigmaDecode(benchmark::State& state) {
   const InputImage image = image_of(enigma_stream_of(plane_maps()));
-  Bytes output(ENIGMA_OUTPUT_SIZE);
-  std::int64_t produced = 0;
-  for (auto _ : state) {
-    const EnigmaDecodeResult result = enigma_decode(image, 0, output);
-    produced += result.decoded_size;
-    benchmark::DoNotOptimize(output.data());
-  }
-  state.SetBytesProcessed(produced);
-  memcpy_beside(state, static_cast<std::size_t>(enigma_decode(image, 0, output).decoded_size));
+  measure_decoder(state, ENIGMA_OUTPUT_SIZE, [&](Bytes& area) { return enigma_decode(image, 0, area).decoded_size; });
 }
 BENCHMARK(BM_EnigmaDecode);
 
